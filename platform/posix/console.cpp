@@ -1,0 +1,54 @@
+// console.cpp - message, standard error and process end on a console.
+#include "windows.h"
+
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static HANDLE HandleOf(int fd)
+{
+	return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(fd));
+}
+
+static int DescriptorOf(HANDLE handle)
+{
+	return static_cast<int>(reinterpret_cast<INT_PTR>(handle));
+}
+
+extern "C" HANDLE WINAPI GetStdHandle(DWORD which)
+{
+	// STD_INPUT_HANDLE is -10, STD_OUTPUT_HANDLE -11, STD_ERROR_HANDLE -12.
+	const int fd = -10 - static_cast<int>(which);
+	return fd >= 0 && fd <= 2 ? HandleOf(fd) : INVALID_HANDLE_VALUE;
+}
+
+extern "C" BOOL WINAPI WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written, void *)
+{
+	const char *p = static_cast<const char *>(data);
+	DWORD done = 0;
+	while (done < size) {
+		const ssize_t n = write(DescriptorOf(file), p + done, size - done);
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n <= 0)
+			break;
+		done += static_cast<DWORD>(n);
+	}
+	if (written != nullptr)
+		*written = done;
+	return done == size;
+}
+
+// A console has no message box: the text goes to standard error as a line.
+extern "C" int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT)
+{
+	WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(strlen(text)), nullptr, nullptr);
+	WriteFile(GetStdHandle(STD_ERROR_HANDLE), "\n", 1, nullptr, nullptr);
+	return IDOK;
+}
+
+extern "C" void WINAPI ExitProcess(UINT code)
+{
+	exit(static_cast<int>(code));
+}

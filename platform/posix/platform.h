@@ -1,0 +1,11 @@
+// platform.h - the Win32 names over POSIX, and the path rules of Linux.
+#ifndef PLATFORM_POSIX_PLATFORM_H
+#define PLATFORM_POSIX_PLATFORM_H
+
+#include "windows.h"
+
+// On Linux only the slash separates; backslash and colon are name characters.
+#define PATH_SEPARATORS "/"
+#define NEWLINE "\n"
+
+#endif

@@ -1,0 +1,28 @@
+#!/bin/sh
+# setup.sh - installs from Debian's archive what the build and tests need,
+# only what is missing. Usage: scripts/setup.sh [build|test]
+set -eu
+want=${1:-test}
+
+packages="cmake ninja-build g++ make"
+if [ "$want" = test ]; then
+	packages="$packages libgtest-dev libgmock-dev g++-mingw-w64-i686 binutils-mingw-w64-i686"
+fi
+
+missing=""
+for p in $packages; do
+	dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+	if command -v sudo >/dev/null 2>&1; then
+		exec sudo "$0" "$@"
+	fi
+	echo "setup.sh: missing packages:$missing; run as root to install them" >&2
+	exit 1
+fi
+echo "setup.sh: installing$missing"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends $missing >/dev/null
