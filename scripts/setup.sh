@@ -6,7 +6,11 @@ want=${1:-test}
 
 packages="cmake ninja-build g++ make"
 if [ "$want" = test ]; then
-	packages="$packages libgtest-dev libgmock-dev g++-mingw-w64-i686 binutils-mingw-w64-i686"
+	# The Windows program (32-bit, and x86-64 for 64-bit Wine), Wine with its
+	# 32-bit part, and a display for the message box.
+	packages="$packages libgtest-dev libgmock-dev
+		g++-mingw-w64-i686 g++-mingw-w64-x86-64
+		wine wine64 wine32:i386 xvfb xdotool x11-apps imagemagick"
 fi
 
 missing=""
@@ -24,5 +28,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "setup.sh: installing$missing"
 export DEBIAN_FRONTEND=noninteractive
+case "$missing" in
+*:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
+esac
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends $missing >/dev/null

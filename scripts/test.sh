@@ -1,8 +1,10 @@
 #!/bin/sh
-# test.sh - installs what is missing, builds both platforms and runs every test.
+# test.sh - installs what is missing, builds both platforms and runs every
+# test: the Linux program, and the Windows program under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/build.sh all
 cmake --preset linux -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset linux
-ctest --preset linux -j2 --timeout 120
+scripts/wine-prefix.sh
+ctest --preset linux -j2 --timeout 900

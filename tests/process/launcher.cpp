@@ -2,6 +2,7 @@
 #include "launcher.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -22,7 +23,47 @@ static std::string Slurp(const std::string &path)
 	return s.str();
 }
 
-Program::Program(const std::vector<std::string> &args, const std::string &cwd)
+const Target &LinuxTarget()
+{
+	static const Target t{"linux", {CHANGEWAIT_BINARY}, false, ""};
+	return t;
+}
+
+// The x86-64 build of the Windows program under 64-bit Wine, which runs it
+// natively. The wine prefix is made once per run by the test script.
+const Target &WineTarget()
+{
+	static const Target t = [] {
+		Target w{"wine", {WINE_LOADER, CHANGEWAIT_WINE_EXE}, true, ""};
+		if (access(WINE_LOADER, X_OK) != 0)
+			w.missing = "Wine (" WINE_LOADER ") is not installed";
+		else if (access(CHANGEWAIT_WINE_EXE, R_OK) != 0)
+			w.missing = CHANGEWAIT_WINE_EXE " is not built (the wine preset)";
+		else if (access(WINE_PREFIX "/system.reg", R_OK) != 0)
+			w.missing = "no wine prefix at " WINE_PREFIX " (scripts/wine-prefix.sh makes it)";
+		return w;
+	}();
+	return t;
+}
+
+std::vector<Target> AllTargets()
+{
+	return {LinuxTarget(), WineTarget()};
+}
+
+std::string Target::Native(const std::string &path) const
+{
+	if (!windows)
+		return path;
+	std::string out = path[0] == '/' ? "Z:" + path : path;
+	for (char &c : out)
+		if (c == '/')
+			c = '\\';
+	return out;
+}
+
+Program::Program(const Target &target, const std::vector<std::string> &args, const std::string &cwd)
+	: target_(target)
 {
 	char tmpl[] = "/tmp/changewait-out-XXXXXX";
 	const int outFd = mkstemp(tmpl);
@@ -31,7 +72,7 @@ Program::Program(const std::vector<std::string> &args, const std::string &cwd)
 	const int errFd = mkstemp(tmpl2);
 	errPath_ = tmpl2;
 
-	std::vector<std::string> all = {CHANGEWAIT_BINARY};
+	std::vector<std::string> all = target.command;
 	all.insert(all.end(), args.begin(), args.end());
 	std::vector<char *> argv;
 	for (std::string &a : all)
@@ -46,6 +87,10 @@ Program::Program(const std::vector<std::string> &args, const std::string &cwd)
 		dup2(errFd, 2);
 		if (!cwd.empty() && chdir(cwd.c_str()) != 0)
 			_exit(127);
+		if (target_.windows) {
+			setenv("WINEPREFIX", WINE_PREFIX, 1);
+			setenv("WINEDEBUG", "-all", 1);
+		}
 		execv(argv[0], argv.data());
 		_exit(127);
 	}
@@ -63,26 +108,51 @@ Program::~Program()
 	unlink(errPath_.c_str());
 }
 
-// The watch exists once the inotify descriptor lists a watch descriptor.
-static bool HasInotifyWatch(pid_t pid)
+// Looks through a process's inotify descriptors for a watch on this inode.
+static bool WatchesInode(pid_t pid, ino_t ino)
 {
+	char want[32];
+	snprintf(want, sizeof want, " ino:%lx ", static_cast<unsigned long>(ino));
 	std::error_code ec;
 	for (auto &e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fdinfo", ec)) {
 		std::ifstream in(e.path());
 		std::string line;
 		while (std::getline(in, line))
-			if (line.rfind("inotify wd:", 0) == 0)
+			if (line.rfind("inotify wd:", 0) == 0 && line.find(want) != std::string::npos)
 				return true;
 	}
 	return false;
 }
 
-bool Program::WaitUntilWatching(std::chrono::milliseconds limit)
+// Under Wine the watch is kept by the wine server, not by the program.
+static std::vector<pid_t> WineServers()
 {
-	const auto end = std::chrono::steady_clock::now() + limit;
+	std::vector<pid_t> pids;
+	std::error_code ec;
+	for (auto &e : fs::directory_iterator("/proc", ec)) {
+		const std::string name = e.path().filename();
+		if (name.find_first_not_of("0123456789") != std::string::npos)
+			continue;
+		std::ifstream in(e.path() / "comm");
+		std::string comm;
+		std::getline(in, comm);
+		if (comm.rfind("wineserver", 0) == 0)
+			pids.push_back(std::stoi(name));
+	}
+	return pids;
+}
+
+bool Program::WaitUntilWatching(const std::string &dir)
+{
+	struct stat st;
+	if (stat(dir.c_str(), &st) != 0)
+		return false;
+	const auto end = std::chrono::steady_clock::now() + target_.StartLimit();
 	while (std::chrono::steady_clock::now() < end) {
-		if (HasInotifyWatch(pid_))
-			return true;
+		const std::vector<pid_t> holders = target_.windows ? WineServers() : std::vector<pid_t>{pid_};
+		for (pid_t holder : holders)
+			if (WatchesInode(holder, st.st_ino))
+				return true;
 		if (WaitForExit(0ms))
 			return false;
 		std::this_thread::sleep_for(2ms);

@@ -1,4 +1,5 @@
-// launcher.h - starts the real changewait binary and watches it from outside.
+// launcher.h - starts a changewait binary (Linux, or Windows under Wine) and
+// watches it from outside.
 #ifndef TESTS_PROCESS_LAUNCHER_H
 #define TESTS_PROCESS_LAUNCHER_H
 
@@ -6,24 +7,49 @@
 
 #include <chrono>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 using namespace std::chrono_literals;
 
+// One way of running the program. Cases are written once with Linux paths;
+// a target turns them into the names its program understands.
+struct Target {
+	std::string name;
+	std::vector<std::string> command;  // what starts the program
+	bool windows = false;
+	std::string missing;  // why this target cannot run here, if it cannot
+
+	std::string Native(const std::string &path) const;  // Z:\... under Wine
+	std::string NewLine() const { return windows ? "\r\n" : "\n"; }
+	// Time to start and arm the watch: Wine starts in a second or two.
+	std::chrono::milliseconds StartLimit() const { return windows ? 60s : 20s; }
+
+	friend void PrintTo(const Target &t, std::ostream *os) { *os << t.name; }
+};
+
+const Target &LinuxTarget();
+const Target &WineTarget();
+std::vector<Target> AllTargets();
+
 class Program {
 public:
-	// Starts the binary with these arguments (after its own name), in cwd
+	// Starts the target with these arguments (after its own name), in cwd
 	// when given, with standard output and error caught in files.
-	explicit Program(const std::vector<std::string> &args, const std::string &cwd = "");
+	Program(const Target &target, const std::vector<std::string> &args, const std::string &cwd = "");
+	explicit Program(const std::vector<std::string> &args, const std::string &cwd = "")
+		: Program(LinuxTarget(), args, cwd)
+	{
+	}
 	~Program();
 	Program(const Program &) = delete;
 	Program &operator=(const Program &) = delete;
 
-	// True once the program has its directory watch in place.
-	bool WaitUntilWatching(std::chrono::milliseconds limit = 20s);
+	// True once a directory watch on dir is in place for the program.
+	bool WaitUntilWatching(const std::string &dir);
 	// The exit code, or nothing if it is still running after limit.
-	std::optional<int> WaitForExit(std::chrono::milliseconds limit = 20s);
+	std::optional<int> WaitForExit(std::chrono::milliseconds limit = 30s);
 	// Gives the program a short, fixed chance to end wrongly.
 	bool StillRunningAfter(std::chrono::milliseconds grace = 300ms);
 	// User plus system time so far, in clock ticks.
@@ -34,6 +60,7 @@ public:
 	pid_t Pid() const { return pid_; }
 
 private:
+	const Target &target_;
 	pid_t pid_ = -1;
 	std::optional<int> status_;
 	std::string outPath_, errPath_;

@@ -1,0 +1,16 @@
+#!/bin/sh
+# wine-prefix.sh - makes the Wine prefix for the Windows process tests once
+# (build/wineprefix) and starts its server, kept alive for the test run.
+set -eu
+cd "$(dirname "$0")/.."
+export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all
+wine64=/usr/lib/wine/wine64
+[ -x $wine64 ] || { echo "wine-prefix.sh: $wine64 is missing" >&2; exit 1; }
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+	echo "wine-prefix.sh: creating $WINEPREFIX (the first start takes a minute or two)"
+	mkdir -p "$WINEPREFIX"
+	# No Mono or Gecko downloads, no desktop menu entries.
+	WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" timeout 600 $wine64 wineboot -i >/dev/null 2>&1
+fi
+# A persistent server: every program start then takes a second or two.
+/usr/lib/wine/wineserver64 -p 600 2>/dev/null || true

@@ -1,0 +1,137 @@
+// windows_test.cpp - what only the Windows program has: drive letters, the
+// Windows separators, UNC names and the raw Windows command line.
+#include "launcher.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Windows : public testing::Test {
+protected:
+	void SetUp() override
+	{
+		if (!WineTarget().missing.empty())
+			GTEST_SKIP() << WineTarget().missing;
+	}
+
+	// Runs an argument that must wait in dir and end once out.txt is written.
+	void ExpectWaitsIn(const std::vector<std::string> &args, const std::string &dir,
+			   const Target &t = WineTarget())
+	{
+		Program p(t, args);
+		ASSERT_TRUE(p.WaitUntilWatching(dir));
+		WriteText(dir + "/beside.txt", "x");
+		EXPECT_TRUE(p.StillRunningAfter());
+		WriteText(dir + "/out.txt", "data");
+		EXPECT_EQ(p.WaitForExit(), 0);
+		EXPECT_EQ(p.Err(), "");
+	}
+};
+
+// Maps a spare drive letter to a directory through the prefix's dosdevices.
+class Drive {
+public:
+	Drive(char letter, const std::string &target)
+		: link_(std::string(WINE_PREFIX) + "/dosdevices/" + letter + ":")
+	{
+		unlink(link_.c_str());
+		fs::create_directory_symlink(target, link_);
+	}
+	~Drive() { unlink(link_.c_str()); }
+
+private:
+	std::string link_;
+};
+
+TEST_F(Windows, ForwardSlashesAndMixedSeparators)
+{
+	TempDir dir;
+	const std::string native = WineTarget().Native(dir.Path());
+	std::string slashes = native;
+	for (char &c : slashes)
+		if (c == '\\')
+			c = '/';
+	ExpectWaitsIn({slashes + "/out.txt"}, dir.Path());
+	ExpectWaitsIn({native + "/out.txt"}, dir.Path());
+}
+
+TEST_F(Windows, FileInADriveRootWatchesTheRoot)
+{
+	TempDir dir;
+	Drive q('q', dir.Path());
+	ExpectWaitsIn({"Q:\\out.txt"}, dir.Path());
+	ExpectWaitsIn({"q:/out.txt"}, dir.Path());
+}
+
+// A drive whose current directory was never set stands at its root.
+TEST_F(Windows, DriveRelativeNameWatchesTheDrivesCurrentDirectory)
+{
+	TempDir dir;
+	Drive r('r', dir.Path());
+	ExpectWaitsIn({"R:out.txt"}, dir.Path());
+}
+
+TEST_F(Windows, LongAndUnixNamespaceNames)
+{
+	TempDir dir;
+	ExpectWaitsIn({"\\\\?\\" + WineTarget().Native(dir / "out.txt")}, dir.Path());
+	ExpectWaitsIn({"\\\\?\\unix" + dir / "out.txt"}, dir.Path());
+}
+
+// Wine escapes quotes when it turns argv into a command line, so these go
+// through a batch file, which hands its line to the program as written.
+class RawCommandLine : public Windows {
+protected:
+	const Target &Cmd()
+	{
+		static const Target t{"wine-cmd", {WINE_LOADER, "cmd", "/c"}, true, ""};
+		return t;
+	}
+	std::string Batch(const TempDir &dir, const std::string &line)
+	{
+		const std::string path = dir / "run.bat";
+		std::ofstream(path, std::ios::binary) << "@" << line << "\r\n";
+		return WineTarget().Native(path);
+	}
+	std::string Exe() const { return WineTarget().Native(CHANGEWAIT_WINE_EXE); }
+};
+
+TEST_F(RawCommandLine, QuotesInsideTheArgumentGroupBlanks)
+{
+	TempDir dir;
+	const std::string line = "\"" + Exe() + "\" " + WineTarget().Native(dir.Path()) + "\\a\"b c\"d.txt";
+	Program p(Cmd(), {Batch(dir, line)});
+	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+	WriteText(dir / "a\"b c\"d.txt", "not this name");
+	EXPECT_TRUE(p.StillRunningAfter());
+	WriteText(dir / "ab cd.txt", "data");
+	EXPECT_EQ(p.WaitForExit(), 0);
+}
+
+TEST_F(RawCommandLine, QuotedProgramNameWithBlanks)
+{
+	TempDir dir;
+	ASSERT_TRUE(fs::create_directory(dir / "my tools"));
+	fs::copy_file(CHANGEWAIT_WINE_EXE, dir / "my tools/changewait.exe");
+	const std::string exe = WineTarget().Native(dir / "my tools/changewait.exe");
+	const std::string out = WineTarget().Native(dir / "out.txt");
+	ExpectWaitsIn({Batch(dir, "\"" + exe + "\" " + out + " extra")}, dir.Path(), Cmd());
+}
+
+TEST_F(RawCommandLine, QuotedArgumentWithBlanks)
+{
+	TempDir dir;
+	ASSERT_TRUE(fs::create_directory(dir / "my data"));
+	const std::string arg = "\"" + WineTarget().Native(dir / "my data/out.txt") + "\"";
+	ExpectWaitsIn({Batch(dir, "\"" + Exe() + "\" " + arg)}, dir / "my data", Cmd());
+}
+
+}  // namespace
