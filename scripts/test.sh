@@ -7,4 +7,6 @@ scripts/build.sh all
 cmake --preset linux -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset linux
 scripts/wine-prefix.sh
+# Leave no wine server running once the tests are over.
+trap 'WINEPREFIX="$PWD/build/wineprefix" /usr/lib/wine/wineserver64 -k 2>/dev/null || true' EXIT
 ctest --preset linux -j2 --timeout 900

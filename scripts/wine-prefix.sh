@@ -11,6 +11,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 	mkdir -p "$WINEPREFIX"
 	# No Mono or Gecko downloads, no desktop menu entries.
 	WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" timeout 600 $wine64 wineboot -i >/dev/null 2>&1
+	# The server writes the registry when it ends; wait for that.
+	timeout 300 /usr/lib/wine/wineserver64 -w
+	[ -f "$WINEPREFIX/system.reg" ] || { echo "wine-prefix.sh: the prefix was not made" >&2; exit 1; }
 fi
 # A persistent server: every program start then takes a second or two.
 /usr/lib/wine/wineserver64 -p 600 2>/dev/null || true

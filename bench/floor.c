@@ -1,0 +1,25 @@
+/* floor.c - the least a waiter can do: one inotify watch on the directory,
+ * a blocking read, a stat of the file. Built by run.py as the baseline. */
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+	struct stat st;
+	char buf[4096];
+	int fd;
+
+	if (argc != 3)
+		return 2;
+	fd = inotify_init1(0);
+	if (fd < 0 || inotify_add_watch(fd, argv[2], IN_CREATE | IN_DELETE | IN_MOVED_FROM |
+				IN_MOVED_TO | IN_MODIFY | IN_ATTRIB) < 0)
+		return 1;
+	for (;;) {
+		if (stat(argv[1], &st) == 0 && st.st_size > 0)
+			return 0;
+		if (read(fd, buf, sizeof buf) <= 0)
+			return 1;
+	}
+}

@@ -1,0 +1,275 @@
+#!/usr/bin/env python3
+"""run.py - what waiting costs and how soon the end comes, for changewait and
+the things users would otherwise use, measured interleaved in one run.
+
+  bench/run.py [--quick] [--trials N] [--binary PATH]
+
+Prints one table; figures are medians unless named otherwise."""
+
+import argparse
+import os
+import random
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+TICK = os.sysconf("SC_CLK_TCK")
+# x86-64 system calls a waiter sleeps in: read, poll, select, pselect6, ppoll.
+BLOCKING = {"0", "7", "23", "270", "271"}
+
+
+class Contestant:
+    """How to start one waiter on <dir>/out.txt."""
+
+    def __init__(self, name, argv_for, inotify=True, every=1):
+        self.name = name
+        self.argv_for = argv_for  # (dir, file) -> argv
+        self.inotify = inotify    # readiness: an inotify watch, blocked in read
+        self.every = every        # slow pollers run in every n-th latency trial
+        self.latency = []
+        self.startup = []
+        self.rss = []
+        self.idle = None
+        self.storm_cpu = None
+        self.storm_latency = None
+        self.storm_ended = False
+
+
+def tree(pid):
+    """pid and all its descendants."""
+    out, todo = [], [pid]
+    while todo:
+        p = todo.pop()
+        out.append(p)
+        try:
+            with open(f"/proc/{p}/task/{p}/children") as f:
+                todo += [int(c) for c in f.read().split()]
+        except OSError:
+            pass
+    return out
+
+
+def cpu_ns(pid):
+    """CPU time of the live tree, plus what its reaped children used."""
+    total = 0
+    for p in tree(pid):
+        try:
+            with open(f"/proc/{p}/schedstat") as f:
+                total += int(f.read().split()[0])
+        except OSError:
+            pass
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        total += (int(fields[13]) + int(fields[14])) * 10**9 // TICK
+    except OSError:
+        pass
+    return total
+
+
+def peak_rss_kib(pid):
+    total = 0
+    for p in tree(pid):
+        try:
+            with open(f"/proc/{p}/status") as f:
+                for line in f:
+                    if line.startswith("VmHWM:"):
+                        total += int(line.split()[1])
+        except OSError:
+            pass
+    return total
+
+
+def watching(pid, ino):
+    """Some process of the tree has a watch on ino and sleeps in read(2)."""
+    want = f" ino:{ino:x} "
+    for p in tree(pid):
+        try:
+            for fd in os.listdir(f"/proc/{p}/fdinfo"):
+                with open(f"/proc/{p}/fdinfo/{fd}") as f:
+                    if want in f.read():
+                        with open(f"/proc/{p}/syscall") as s:
+                            if s.read().split()[0] in BLOCKING:
+                                return True
+        except OSError:
+            pass
+    return False
+
+
+def start(c, d):
+    """Starts c on d/out.txt; returns (pid, seconds to ready)."""
+    target = os.path.join(d, "out.txt")
+    ino = os.stat(d).st_ino
+    t0 = time.perf_counter()
+    pid = os.posix_spawn(c.argv_for(d, target)[0], c.argv_for(d, target), os.environ,
+                         file_actions=[(os.POSIX_SPAWN_OPEN, 0, "/dev/null", os.O_RDONLY, 0)])
+    if not c.inotify:
+        time.sleep(0.02)  # a poller is ready once its first look is done
+        return pid, None
+    deadline = t0 + 10
+    while not watching(pid, ino):
+        if time.perf_counter() > deadline:
+            os.kill(pid, signal.SIGKILL)
+            os.waitpid(pid, 0)
+            raise RuntimeError(f"{c.name} never became ready")
+    return pid, time.perf_counter() - t0
+
+
+def stop(pid):
+    for p in reversed(tree(pid)):
+        try:
+            os.kill(p, signal.SIGKILL)
+        except OSError:
+            pass
+    os.waitpid(pid, 0)
+
+
+def write_and_time(target, pid, limit=10.0):
+    """Writes 100 bytes, returns seconds until pid's exit is seen, or None."""
+    t0 = time.perf_counter()
+    fd = os.open(target, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+    os.write(fd, b"x" * 100)
+    os.close(fd)
+    while True:
+        done, _ = os.waitpid(pid, os.WNOHANG if limit is not None else 0)
+        if done:
+            return time.perf_counter() - t0
+        if time.perf_counter() - t0 > limit:
+            return None
+        # Block in waitpid from here: a short sleep loop would add its own delay.
+        limit = None
+
+
+def latency_round(cs, trial, work):
+    order = list(cs)
+    random.shuffle(order)
+    for c in order:
+        if trial % c.every:
+            continue
+        d = tempfile.mkdtemp(dir=work)
+        pid, ready = start(c, d)
+        if ready is not None:
+            c.startup.append(ready)
+        c.rss.append(peak_rss_kib(pid))
+        lat = write_and_time(os.path.join(d, "out.txt"), pid)
+        if lat is None:
+            stop(pid)
+        else:
+            c.latency.append(lat)
+        shutil.rmtree(d, ignore_errors=True)
+
+
+def idle_round(cs, seconds, work):
+    """All waiters at once, over the same quiet interval."""
+    running = []
+    for c in cs:
+        d = tempfile.mkdtemp(dir=work)
+        pid, _ = start(c, d)
+        running.append((c, pid, cpu_ns(pid)))
+    time.sleep(seconds)
+    for c, pid, before in running:
+        c.idle = cpu_ns(pid) - before
+        stop(pid)
+
+
+def storm_round(cs, writes, work):
+    for c in cs:
+        d = tempfile.mkdtemp(dir=work)
+        pid, _ = start(c, d)
+        before = cpu_ns(pid)
+        for i in range(writes):
+            fd = os.open(os.path.join(d, f"other{i % 16}.txt"), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+            os.write(fd, b"y")
+            os.close(fd)
+        time.sleep(0.2)  # let the last wake-ups be counted
+        c.storm_cpu = cpu_ns(pid) - before
+        c.storm_ended = os.waitpid(pid, os.WNOHANG)[0] != 0
+        if c.storm_ended:
+            continue
+        c.storm_latency = write_and_time(os.path.join(d, "out.txt"), pid)
+        if c.storm_latency is None:
+            stop(pid)
+
+
+def pct(xs, p):
+    xs = sorted(xs)
+    return xs[min(len(xs) - 1, int(round(p / 100 * (len(xs) - 1))))]
+
+
+def ms(x):
+    return "-" if x is None else f"{x * 1000:.2f}"
+
+
+def table(cs, floor, args):
+    rows = [("", "n", "median ms", "p90 ms", "p99 ms", "max ms", "start ms", "peak KiB",
+             "idle CPU ms", "storm CPU µs/write", "storm end ms")]
+    for c in cs:
+        lat = c.latency or [float("nan")]
+        rows.append((c.name, str(len(c.latency)), ms(statistics.median(lat)), ms(pct(lat, 90)),
+                     ms(pct(lat, 99)), ms(max(lat)),
+                     ms(statistics.median(c.startup)) if c.startup else "-",
+                     str(max(c.rss)) if c.rss else "-",
+                     f"{c.idle / 1e6:.3f}" if c.idle is not None else "-",
+                     ("ended!" if c.storm_ended else f"{c.storm_cpu / 1e3 / args.storm:.3f}")
+                     if c.storm_cpu is not None else "-",
+                     ms(c.storm_latency)))
+    widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
+    for r in rows:
+        print("  ".join(x.rjust(w) if i else x.ljust(w) for i, (x, w) in enumerate(zip(r, widths))))
+
+    me = cs[0]
+    def ratio(a, b):
+        return f"{a / b:.2f}x" if a and b else "-"
+    print()
+    print(f"changewait against the floor: latency median {ratio(statistics.median(me.latency), statistics.median(floor.latency))}, "
+          f"p90 {ratio(pct(me.latency, 90), pct(floor.latency, 90))}, "
+          f"start-up {ratio(statistics.median(me.startup), statistics.median(floor.startup))}, "
+          f"peak memory {ratio(max(me.rss), max(floor.rss))}, "
+          f"storm CPU {ratio(me.storm_cpu, floor.storm_cpu)}")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--quick", action="store_true", help="a short run, under 30 s")
+    ap.add_argument("--trials", type=int, help="latency trials (default 200, quick 30)")
+    ap.add_argument("--binary", default=os.path.join(ROOT, "build/linux/changewait"))
+    args = ap.parse_args()
+    args.trials = args.trials or (30 if args.quick else 200)
+    args.storm = 10000 if args.quick else 50000
+    idle = 2 if args.quick else 5
+
+    work = tempfile.mkdtemp(prefix="changewait-bench-")
+    try:
+        floor_bin = os.path.join(work, "floor")
+        subprocess.run(["cc", "-O2", "-o", floor_bin, os.path.join(ROOT, "bench/floor.c")], check=True)
+        sh = shutil.which("sh")
+        cs = [Contestant("changewait", lambda d, f: [args.binary, f]),
+              Contestant("floor (C, inotify)", lambda d, f: [floor_bin, f, d])]
+        if shutil.which("inotifywait"):
+            loop = ('while :; do [ -s "$1" ] && exit 0; '
+                    'inotifywait -qq -e create,modify,attrib,moved_to "$2" || exit 1; done')
+            cs.append(Contestant("inotifywait loop", lambda d, f: [sh, "-c", loop, "sh", f, d]))
+        for delay, every in (("0.1", 1), ("1", 10)):
+            poll = f'until [ -s "$1" ]; do sleep {delay}; done'
+            cs.append(Contestant(f"poll, sleep {delay}", lambda d, f, p=poll: [sh, "-c", p, "sh", f],
+                                 inotify=False, every=every))
+        t0 = time.time()
+        for trial in range(args.trials):
+            latency_round(cs, trial, work)
+        idle_round(cs, idle, work)
+        storm_round(cs, args.storm, work)
+        print(f"{args.trials} latency trials (slow pollers fewer), idle over {idle} s, "
+              f"storm of {args.storm} writes; {os.cpu_count()} cores; {time.time() - t0:.0f} s")
+        print()
+        table(cs, cs[1], args)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
