@@ -35,7 +35,9 @@ const Target &WineTarget()
 {
 	static const Target t = [] {
 		Target w{"wine", {WINE_LOADER, CHANGEWAIT_WINE_EXE}, true, ""};
-		if (access(WINE_LOADER, X_OK) != 0)
+		if (!WINE_TESTS)
+			w.missing = "this build runs the Linux program only";
+		else if (access(WINE_LOADER, X_OK) != 0)
 			w.missing = "Wine (" WINE_LOADER ") is not installed";
 		else if (access(CHANGEWAIT_WINE_EXE, R_OK) != 0)
 			w.missing = CHANGEWAIT_WINE_EXE " is not built (the wine preset)";
