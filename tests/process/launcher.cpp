@@ -64,7 +64,8 @@ std::string Target::Native(const std::string &path) const
 	return out;
 }
 
-Program::Program(const Target &target, const std::vector<std::string> &args, const std::string &cwd)
+Program::Program(const Target &target, const std::vector<std::string> &args, const std::string &cwd,
+		 const std::vector<std::string> &env)
 	: target_(target)
 {
 	char tmpl[] = "/tmp/changewait-out-XXXXXX";
@@ -89,6 +90,8 @@ Program::Program(const Target &target, const std::vector<std::string> &args, con
 		dup2(errFd, 2);
 		if (!cwd.empty() && chdir(cwd.c_str()) != 0)
 			_exit(127);
+		for (const std::string &e : env)
+			putenv(const_cast<char *>(e.c_str()));
 		if (target_.windows) {
 			setenv("WINEPREFIX", WINE_PREFIX, 1);
 			setenv("WINEDEBUG", "-all", 1);

@@ -36,8 +36,10 @@ std::vector<Target> AllTargets();
 class Program {
 public:
 	// Starts the target with these arguments (after its own name), in cwd
-	// when given, with standard output and error caught in files.
-	Program(const Target &target, const std::vector<std::string> &args, const std::string &cwd = "");
+	// when given, with NAME=VALUE entries added to its environment, and
+	// with standard output and error caught in files.
+	Program(const Target &target, const std::vector<std::string> &args, const std::string &cwd = "",
+		const std::vector<std::string> &env = {});
 	explicit Program(const std::vector<std::string> &args, const std::string &cwd = "")
 		: Program(LinuxTarget(), args, cwd)
 	{

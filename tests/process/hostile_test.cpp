@@ -1,0 +1,156 @@
+// hostile_test.cpp - odd things at the watched name and odd names: never a
+// crash, a hang where an end is due, or a busy loop.
+#include "launcher.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <functional>
+
+namespace {
+
+// Keeps waiting, and sleeps while it does.
+void ExpectQuietWait(Program &p)
+{
+	const long before = p.CpuTicks();
+	EXPECT_TRUE(p.StillRunningAfter(500ms));
+	EXPECT_LE(p.CpuTicks() - before, 1);
+}
+
+struct Thing {
+	const char *name;
+	std::function<void(const std::string &path)> make;
+	friend void PrintTo(const Thing &t, std::ostream *os) { *os << t.name; }
+};
+
+int Bind(const std::string &path)
+{
+	const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+	struct sockaddr_un addr = {};
+	addr.sun_family = AF_UNIX;
+	strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+	EXPECT_EQ(bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+	return s;
+}
+
+const Thing Things[] = {
+	{"fifo", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }},
+	{"socket", [](const std::string &p) { Bind(p); }},
+	{"dangling_symlink", [](const std::string &p) { ASSERT_EQ(symlink("/nonexistent/x", p.c_str()), 0); }},
+	{"symlink_loop", [](const std::string &p) { ASSERT_EQ(symlink(p.c_str(), p.c_str()), 0); }},
+	{"directory", [](const std::string &p) { ASSERT_EQ(mkdir(p.c_str(), 0755), 0); }},
+	{"symlink_to_dev_null", [](const std::string &p) { ASSERT_EQ(symlink("/dev/null", p.c_str()), 0); }},
+};
+
+class AtTheName : public testing::TestWithParam<Thing> {};
+
+// Never opened, read as no data; once replaced by a file with data, it ends.
+TEST_P(AtTheName, IsPassedOverUntilAFileWithDataTakesItsPlace)
+{
+	TempDir dir;
+	const std::string path = dir / "out.txt";
+	GetParam().make(path);
+	Program p({path});
+	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+	WriteText(dir / "other.txt", "wake it up");
+	ExpectQuietWait(p);
+
+	ASSERT_EQ(remove(path.c_str()), 0);
+	WriteText(path, "data");
+	EXPECT_EQ(p.WaitForExit(), 0);
+	EXPECT_EQ(p.Err(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Process, AtTheName, testing::ValuesIn(Things),
+			 [](const auto &i) { return std::string(i.param.name); });
+
+TEST(Hostile, DevNullIsNeverOpened)
+{
+	Program p({"/dev/null"});
+	ASSERT_TRUE(p.WaitUntilWatching("/dev"));
+	ExpectQuietWait(p);
+}
+
+TEST(Hostile, TenThousandCharactersEndAtOnceWithOne)
+{
+	const std::string arg = "/tmp/" + std::string(10000, 'x');
+	Program p({arg});
+	EXPECT_EQ(p.WaitForExit(), 1);
+	EXPECT_EQ(p.Err(), "Verzeichnis kann nicht beobachtet werden: " + arg + "\n");
+}
+
+TEST(Hostile, BytesThatAreNotTextNameAFileLikeAnyOther)
+{
+	TempDir dir;
+	const std::string name = "\xff\xfe\x01\x1b[0m\x7f\xc3(.txt";
+	Program p({dir / name});
+	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+	WriteText(dir / "other", "x");
+	EXPECT_TRUE(p.StillRunningAfter());
+	WriteText(dir / name, "data");
+	EXPECT_EQ(p.WaitForExit(), 0);
+}
+
+// Permissions do not hold for root, so these run as nobody when the tests
+// run as root.
+class Unprivileged : public testing::Test {
+protected:
+	void SetUp() override
+	{
+		if (geteuid() == 0) {
+			if (access("/usr/bin/setpriv", X_OK) != 0)
+				GTEST_SKIP() << "setpriv (util-linux) is needed to run as another user";
+			target_ = Target{"nobody",
+					 {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+					  CHANGEWAIT_BINARY},
+					 false,
+					 ""};
+		} else {
+			target_ = LinuxTarget();
+		}
+		ASSERT_EQ(chmod(dir_.Path().c_str(), 0755), 0);
+	}
+	TempDir dir_;
+	Target target_;
+};
+
+TEST_F(Unprivileged, DirectoryWithoutReadPermissionCannotBeWatched)
+{
+	const std::string sub = dir_ / "noread";
+	ASSERT_EQ(mkdir(sub.c_str(), 0311), 0);
+	Program p(target_, {sub + "/out.txt"});
+	EXPECT_EQ(p.WaitForExit(), 1);
+	EXPECT_EQ(p.Err(), "Verzeichnis kann nicht beobachtet werden: " + sub + "\n");
+}
+
+TEST_F(Unprivileged, DirectoryWithoutSearchPermissionCannotBeReached)
+{
+	const std::string sub = dir_ / "closed";
+	ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+	ASSERT_EQ(mkdir((sub + "/inner").c_str(), 0755), 0);
+	ASSERT_EQ(chmod(sub.c_str(), 0), 0);
+	Program p(target_, {sub + "/inner/out.txt"});
+	EXPECT_EQ(p.WaitForExit(), 1);
+	EXPECT_EQ(p.Err(), "Verzeichnis kann nicht beobachtet werden: " + sub + "/inner\n");
+	chmod(sub.c_str(), 0755);
+}
+
+// Watchable (readable) but not searchable: the file's stamp can never be
+// read, so it waits, asleep, as it does for any unreadable file.
+TEST_F(Unprivileged, UnreadableFileKeepsItWaitingQuietly)
+{
+	const std::string sub = dir_ / "nosearch";
+	ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+	Program p(target_, {sub + "/out.txt"});
+	ASSERT_TRUE(p.WaitUntilWatching(sub));
+	ASSERT_EQ(chmod(sub.c_str(), 0744), 0);
+	WriteText(sub + "/out.txt", "data");
+	ExpectQuietWait(p);
+}
+
+}  // namespace
