@@ -11,7 +11,8 @@ if [ "$want" = test ]; then
 	packages="$packages libgtest-dev libgmock-dev
 		g++-mingw-w64-i686 g++-mingw-w64-x86-64
 		wine wine64 wine32:i386 xvfb xdotool x11-apps imagemagick
-		clang libclang-rt-14-dev clang-tidy cppcheck inotify-tools util-linux"
+		clang libclang-rt-14-dev clang-tidy cppcheck inotify-tools util-linux
+		lintian man-db groff-base unzip"
 fi
 
 missing=""
