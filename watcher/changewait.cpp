@@ -21,10 +21,8 @@ static BOOL IsDriveColon(CHAR c)
 BOOL DeriveWatchDir(LPCSTR path)
 {
 	const int n = lstrlenA(path);
-	if (n >= (int)sizeof WatchDir) {
-		WatchDir[0] = '\0';
+	if (n >= (int)sizeof WatchDir)
 		return FALSE;
-	}
 	lstrcpyA(WatchDir, path);
 
 	int i = n - 1;
