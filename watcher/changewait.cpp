@@ -47,7 +47,7 @@ static BOOL HasNewData(LPCSTR path)
 {
 	ReadFileStamp(path, &Current.WriteTime, &Current.Size);
 	const BOOL changed = Current.Size != Baseline.Size ||
-			     CompareFileTime(&Baseline.WriteTime, &Current.WriteTime) != 0;
+	                     CompareFileTime(&Baseline.WriteTime, &Current.WriteTime) != 0;
 	if (!changed)
 		return FALSE;
 	if (Current.Size > 0)

@@ -47,7 +47,7 @@ extern "C" BOOL WINAPI GetFileTime(HANDLE file, FILETIME *, FILETIME *, FILETIME
 	if (fstat(DescriptorOf(file), &st) != 0)
 		return FALSE;
 	const ULONGLONG ns = static_cast<ULONGLONG>(st.st_mtim.tv_sec) * 1000000000u +
-			     static_cast<ULONGLONG>(st.st_mtim.tv_nsec);
+	                     static_cast<ULONGLONG>(st.st_mtim.tv_nsec);
 	write->dwLowDateTime = static_cast<DWORD>(ns);
 	write->dwHighDateTime = static_cast<DWORD>(ns >> 32);
 	return TRUE;

@@ -11,15 +11,13 @@
 #include <unistd.h>
 
 struct Notification {
-	int fd;     // -1 while the slot is free
+	int fd;
+	bool used;
 	bool lost;  // the watch is gone: the directory was deleted or unmounted
 };
 
 // The program holds one handle; a few more serve callers that open several.
-static Notification Slots[8] = {
-	{-1, false}, {-1, false}, {-1, false}, {-1, false},
-	{-1, false}, {-1, false}, {-1, false}, {-1, false},
-};
+static Notification Slots[8];
 
 static uint32_t EventsFor(DWORD filter)
 {
@@ -36,7 +34,7 @@ static uint32_t EventsFor(DWORD filter)
 static Notification *FreeSlot()
 {
 	for (Notification &n : Slots)
-		if (n.fd < 0)
+		if (!n.used)
 			return &n;
 	return nullptr;
 }
@@ -53,8 +51,7 @@ extern "C" HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR directory, BOOL, DW
 		close(fd);
 		return INVALID_HANDLE_VALUE;
 	}
-	n->fd = fd;
-	n->lost = false;
+	*n = Notification{fd, true, false};
 	return n;
 }
 
@@ -90,6 +87,6 @@ extern "C" BOOL WINAPI FindCloseChangeNotification(HANDLE notification)
 {
 	Notification *n = static_cast<Notification *>(notification);
 	const bool ok = close(n->fd) == 0;
-	n->fd = -1;
+	*n = Notification{};
 	return ok;
 }
