@@ -59,7 +59,6 @@ public:
 
 	std::string Out() const;
 	std::string Err() const;
-	pid_t Pid() const { return pid_; }
 
 private:
 	const Target &target_;
