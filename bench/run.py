@@ -2,9 +2,11 @@
 """run.py - what waiting costs and how soon the end comes, for changewait and
 the things users would otherwise use, measured interleaved in one run.
 
-  bench/run.py [--quick] [--trials N] [--binary PATH]
+  bench/run.py [--quick] [--trials N] [--binary PATH] [--svg PATH]
 
-Prints one table; figures are medians unless named otherwise."""
+Prints what closing an inotify instance costs on this host, then one table;
+figures are medians unless named otherwise. Draws the latency distributions
+as a CDF with gnuplot (doc/latency-cdf.svg unless --quick)."""
 
 import argparse
 import os
@@ -196,6 +198,45 @@ def storm_round(cs, writes, work):
             stop(pid)
 
 
+def close_cost(work, n):
+    """Microseconds to close an inotify instance holding one watch, n times."""
+    exe = os.path.join(work, "closecost")
+    subprocess.run(["cc", "-O2", "-o", exe, os.path.join(ROOT, "bench/closecost.c")], check=True)
+    d = tempfile.mkdtemp(dir=work)
+    out = subprocess.run([exe, d, str(n)], check=True, capture_output=True, text=True).stdout
+    return [float(x) for x in out.split()]
+
+
+def plot(cs, path, work):
+    """One CDF per contestant, log-scaled time, drawn by gnuplot."""
+    gp = shutil.which("gnuplot")
+    if not gp:
+        print(f"note: gnuplot is not installed; {path} not drawn")
+        return
+    lines = []
+    for i, c in enumerate(x for x in cs if x.latency):
+        data = os.path.join(work, f"cdf{i}.dat")
+        xs = sorted(c.latency)
+        with open(data, "w") as f:
+            for k, x in enumerate(xs):
+                f.write(f"{x * 1000:.6f} {(k + 1) / len(xs):.6f}\n")
+        lines.append(f"'{data}' using 1:2 with steps lw 2 title '{c.name} (n={len(xs)})'")
+    script = "\n".join([
+        "set terminal svg size 900,520 dynamic enhanced font 'sans,12' background rgb 'white'",
+        f"set output '{path}'",
+        "set title 'Latency from a write to the waiter\\047s exit seen by waitpid'",
+        "set logscale x 10",
+        "set xlabel 'latency, ms (log scale)'",
+        "set ylabel 'share of trials at or below'",
+        "set yrange [0:1.02]",
+        "set grid xtics mxtics ytics",
+        "set key bottom right",
+        "plot " + ", \\\n     ".join(lines),
+    ])
+    subprocess.run([gp], input=script, text=True, check=True)
+    print(f"drew {path}")
+
+
 def pct(xs, p):
     xs = sorted(xs)
     return xs[min(len(xs) - 1, int(round(p / 100 * (len(xs) - 1))))]
@@ -205,7 +246,7 @@ def ms(x):
     return "-" if x is None else f"{x * 1000:.2f}"
 
 
-def table(cs, floor, args):
+def table(cs, floor, handoff, args):
     rows = [("", "n", "median ms", "p90 ms", "p99 ms", "max ms", "start ms", "peak KiB",
              "idle CPU ms", "storm CPU µs/write", "storm end ms")]
     for c in cs:
@@ -225,12 +266,18 @@ def table(cs, floor, args):
     me = cs[0]
     def ratio(a, b):
         return f"{a / b:.2f}x" if a and b else "-"
+    def latency(against):
+        return (f"median {ratio(statistics.median(me.latency), statistics.median(against.latency))}, "
+                f"p90 {ratio(pct(me.latency, 90), pct(against.latency, 90))}, "
+                f"p99 {ratio(pct(me.latency, 99), pct(against.latency, 99))}")
     print()
-    print(f"changewait against the floor: latency median {ratio(statistics.median(me.latency), statistics.median(floor.latency))}, "
-          f"p90 {ratio(pct(me.latency, 90), pct(floor.latency, 90))}, "
+    print(f"changewait against the floor: latency {latency(floor)}, "
           f"start-up {ratio(statistics.median(me.startup), statistics.median(floor.startup))}, "
           f"peak memory {ratio(max(me.rss), max(floor.rss))}, "
           f"storm CPU {ratio(me.storm_cpu, floor.storm_cpu)}")
+    print(f"changewait against the hand-off floor: latency {latency(handoff)}")
+    gap = (statistics.median(me.latency) - statistics.median(floor.latency)) * 1e6
+    print(f"changewait's median minus the floor's: {gap:+.0f} µs")
 
 
 def main():
@@ -238,7 +285,11 @@ def main():
     ap.add_argument("--quick", action="store_true", help="a short run, under 30 s")
     ap.add_argument("--trials", type=int, help="latency trials (default 200, quick 30)")
     ap.add_argument("--binary", default=os.path.join(ROOT, "build/linux/changewait"))
+    ap.add_argument("--svg", help="where to draw the CDF (default doc/latency-cdf.svg; none with --quick)")
+    ap.add_argument("--closes", type=int, default=500, help="inotify closes to time (default 500)")
     args = ap.parse_args()
+    if args.svg is None and not args.quick:
+        args.svg = os.path.join(ROOT, "doc/latency-cdf.svg")
     args.trials = args.trials or (30 if args.quick else 200)
     args.storm = 10000 if args.quick else 50000
     idle = 2 if args.quick else 5
@@ -249,7 +300,9 @@ def main():
         subprocess.run(["cc", "-O2", "-o", floor_bin, os.path.join(ROOT, "bench/floor.c")], check=True)
         sh = shutil.which("sh")
         cs = [Contestant("changewait", lambda d, f: [args.binary, f]),
-              Contestant("floor (C, inotify)", lambda d, f: [floor_bin, f, d])]
+              Contestant("floor (C, inotify)", lambda d, f: [floor_bin, f, d]),
+              Contestant("floor, hand-off (clone)", lambda d, f: [floor_bin, f, d, "clone"]),
+              Contestant("floor, hand-off (fork)", lambda d, f: [floor_bin, f, d, "fork"])]
         if shutil.which("inotifywait"):
             loop = ('while :; do [ -s "$1" ] && exit 0; '
                     'inotifywait -qq -e create,modify,attrib,moved_to "$2" || exit 1; done')
@@ -258,6 +311,10 @@ def main():
             poll = f'until [ -s "$1" ]; do sleep {delay}; done'
             cs.append(Contestant(f"poll, sleep {delay}", lambda d, f, p=poll: [sh, "-c", p, "sh", f],
                                  inotify=False, every=every))
+        closes = close_cost(work, args.closes)
+        print(f"closing an inotify instance with one watch, {len(closes)} times: "
+              f"median {statistics.median(closes):.0f} µs, p90 {pct(closes, 90):.0f} µs, "
+              f"p99 {pct(closes, 99):.0f} µs, max {max(closes):.0f} µs")
         t0 = time.time()
         for trial in range(args.trials):
             latency_round(cs, trial, work)
@@ -266,7 +323,9 @@ def main():
         print(f"{args.trials} latency trials (slow pollers fewer), idle over {idle} s, "
               f"storm of {args.storm} writes; {os.cpu_count()} cores; {time.time() - t0:.0f} s")
         print()
-        table(cs, cs[1], args)
+        table(cs, cs[1], cs[2], args)
+        if args.svg:
+            plot(cs, args.svg, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -1,4 +1,5 @@
 // console.cpp - message, standard error and process end on a console.
+#include "handoff.h"
 #include "windows.h"
 
 #include <errno.h>
@@ -48,7 +49,10 @@ extern "C" int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT)
 	return IDOK;
 }
 
+// The end comes at once: the teardown of the notification instances is left
+// to a helper (handoff.cpp).
 extern "C" void WINAPI ExitProcess(UINT code)
 {
+	HandOffNotifications();
 	exit(static_cast<int>(code));
 }

@@ -4,6 +4,7 @@
 // The kernel queues events, so a change made after a wait returned and
 // before the next wait is not lost: the next read returns at once. A wait
 // blocks in read(2) and never polls.
+#include "handoff.h"
 #include "windows.h"
 
 #include <errno.h>
@@ -89,4 +90,15 @@ extern "C" BOOL WINAPI FindCloseChangeNotification(HANDLE notification)
 	const bool ok = close(n->fd) == 0;
 	*n = Notification{};
 	return ok;
+}
+
+void HandOffNotifications(void)
+{
+	int fds[sizeof Slots / sizeof Slots[0]];
+	int count = 0;
+	for (const Notification &n : Slots)
+		if (n.used)
+			fds[count++] = n.fd;
+	if (count > 0)
+		HandOffDescriptors(fds, count);
 }

@@ -65,15 +65,28 @@ std::string Target::Native(const std::string &path) const
 }
 
 Program::Program(const Target &target, const std::vector<std::string> &args, const std::string &cwd,
-		 const std::vector<std::string> &env)
+		 const std::vector<std::string> &env, Output output)
 	: target_(target)
 {
-	char tmpl[] = "/tmp/changewait-out-XXXXXX";
-	const int outFd = mkstemp(tmpl);
-	outPath_ = tmpl;
-	char tmpl2[] = "/tmp/changewait-err-XXXXXX";
-	const int errFd = mkstemp(tmpl2);
-	errPath_ = tmpl2;
+	int outFd, errFd;
+	if (output == Output::Pipes) {
+		int out[2], err[2];
+		if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+			abort();
+		pipes_[0] = out[0];
+		pipes_[1] = err[0];
+		outFd = out[1];
+		errFd = err[1];
+		for (int fd : pipes_)
+			fcntl(fd, F_SETFL, O_NONBLOCK);
+	} else {
+		char tmpl[] = "/tmp/changewait-out-XXXXXX";
+		outFd = mkstemp(tmpl);
+		outPath_ = tmpl;
+		char tmpl2[] = "/tmp/changewait-err-XXXXXX";
+		errFd = mkstemp(tmpl2);
+		errPath_ = tmpl2;
+	}
 
 	std::vector<std::string> all = target.command;
 	all.insert(all.end(), args.begin(), args.end());
@@ -109,8 +122,26 @@ Program::~Program()
 		kill(pid_, SIGKILL);
 		waitpid(pid_, nullptr, 0);
 	}
-	unlink(outPath_.c_str());
-	unlink(errPath_.c_str());
+	for (int fd : pipes_)
+		if (fd >= 0)
+			close(fd);
+	if (!outPath_.empty()) {
+		unlink(outPath_.c_str());
+		unlink(errPath_.c_str());
+	}
+}
+
+bool Program::OutputsClosed()
+{
+	bool closed = true;
+	for (int i = 0; i < 2; i++) {
+		char buf[4096];
+		ssize_t n;
+		while ((n = read(pipes_[i], buf, sizeof buf)) > 0)
+			piped_[i].append(buf, static_cast<size_t>(n));
+		closed = closed && n == 0;
+	}
+	return closed;
 }
 
 // Looks through a process's inotify descriptors for a watch on this inode.
@@ -187,6 +218,8 @@ bool Program::StillRunningAfter(std::chrono::milliseconds grace)
 	return !WaitForExit(grace).has_value();
 }
 
+int Program::Kill(int signal) const { return kill(pid_, signal); }
+
 long Program::CpuTicks() const
 {
 	std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
@@ -204,8 +237,8 @@ long Program::CpuTicks() const
 	return utime + stime;
 }
 
-std::string Program::Out() const { return Slurp(outPath_); }
-std::string Program::Err() const { return Slurp(errPath_); }
+std::string Program::Out() const { return outPath_.empty() ? piped_[0] : Slurp(outPath_); }
+std::string Program::Err() const { return errPath_.empty() ? piped_[1] : Slurp(errPath_); }
 
 TempDir::TempDir()
 {

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -33,13 +34,16 @@ const Target &LinuxTarget();
 const Target &WineTarget();
 std::vector<Target> AllTargets();
 
+// Where the program's standard output and error go.
+enum class Output { Files, Pipes };
+
 class Program {
 public:
 	// Starts the target with these arguments (after its own name), in cwd
 	// when given, with NAME=VALUE entries added to its environment, and
-	// with standard output and error caught in files.
+	// with standard output and error caught in files or pipes.
 	Program(const Target &target, const std::vector<std::string> &args, const std::string &cwd = "",
-		const std::vector<std::string> &env = {});
+		const std::vector<std::string> &env = {}, Output output = Output::Files);
 	explicit Program(const std::vector<std::string> &args, const std::string &cwd = "")
 		: Program(LinuxTarget(), args, cwd)
 	{
@@ -54,8 +58,14 @@ public:
 	std::optional<int> WaitForExit(std::chrono::milliseconds limit = 30s);
 	// Gives the program a short, fixed chance to end wrongly.
 	bool StillRunningAfter(std::chrono::milliseconds grace = 300ms);
+	// Sends a signal to the program; the result of kill(2).
+	int Kill(int signal) const;
 	// User plus system time so far, in clock ticks.
 	long CpuTicks() const;
+
+	// Pipes only: reads what the pipes hold and says whether both are at
+	// end-of-file now, that is, nothing holds their write ends any more.
+	bool OutputsClosed();
 
 	std::string Out() const;
 	std::string Err() const;
@@ -65,6 +75,8 @@ private:
 	pid_t pid_ = -1;
 	std::optional<int> status_;
 	std::string outPath_, errPath_;
+	int pipes_[2] = {-1, -1};  // read ends of standard output and error
+	std::string piped_[2];
 };
 
 // A fresh directory under /tmp, removed with everything in it.
