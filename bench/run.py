@@ -222,7 +222,7 @@ def plot(cs, path, work):
                 f.write(f"{x * 1000:.6f} {(k + 1) / len(xs):.6f}\n")
         lines.append(f"'{data}' using 1:2 with steps lw 2 title '{c.name} (n={len(xs)})'")
     script = "\n".join([
-        "set terminal svg size 900,520 dynamic enhanced font 'sans,12' background rgb 'white'",
+        "set terminal svg size 1000,520 dynamic enhanced font 'sans,12' background rgb 'white'",
         f"set output '{path}'",
         "set title 'Latency from a write to the waiter\\047s exit seen by waitpid'",
         "set logscale x 10",
@@ -230,7 +230,7 @@ def plot(cs, path, work):
         "set ylabel 'share of trials at or below'",
         "set yrange [0:1.02]",
         "set grid xtics mxtics ytics",
-        "set key bottom right",
+        "set key outside right top",
         "plot " + ", \\\n     ".join(lines),
     ])
     subprocess.run([gp], input=script, text=True, check=True)
@@ -278,6 +278,13 @@ def table(cs, floor, handoff, args):
     print(f"changewait against the hand-off floor: latency {latency(handoff)}")
     gap = (statistics.median(me.latency) - statistics.median(floor.latency)) * 1e6
     print(f"changewait's median minus the floor's: {gap:+.0f} µs")
+    prev = next((c for c in cs if c.name == "changewait, previous"), None)
+    if prev:
+        print(f"changewait against the previous one: latency {latency(prev)}, "
+              f"start-up {ratio(statistics.median(me.startup), statistics.median(prev.startup))}, "
+              f"peak memory {ratio(max(me.rss), max(prev.rss))}, "
+              f"idle CPU {me.idle / 1e6:.3f} against {prev.idle / 1e6:.3f} ms, "
+              f"storm CPU {ratio(me.storm_cpu, prev.storm_cpu)}")
 
 
 def main():
@@ -285,6 +292,7 @@ def main():
     ap.add_argument("--quick", action="store_true", help="a short run, under 30 s")
     ap.add_argument("--trials", type=int, help="latency trials (default 200, quick 30)")
     ap.add_argument("--binary", default=os.path.join(ROOT, "build/linux/changewait"))
+    ap.add_argument("--previous", metavar="PATH", help="an earlier changewait binary to measure beside this one")
     ap.add_argument("--svg", help="where to draw the CDF (default doc/latency-cdf.svg; none with --quick)")
     ap.add_argument("--closes", type=int, default=500, help="inotify closes to time (default 500)")
     args = ap.parse_args()
@@ -303,6 +311,8 @@ def main():
               Contestant("floor (C, inotify)", lambda d, f: [floor_bin, f, d]),
               Contestant("floor, hand-off (clone)", lambda d, f: [floor_bin, f, d, "clone"]),
               Contestant("floor, hand-off (fork)", lambda d, f: [floor_bin, f, d, "fork"])]
+        if args.previous:
+            cs.append(Contestant("changewait, previous", lambda d, f: [args.previous, f]))
         if shutil.which("inotifywait"):
             loop = ('while :; do [ -s "$1" ] && exit 0; '
                     'inotifywait -qq -e create,modify,attrib,moved_to "$2" || exit 1; done')

@@ -18,26 +18,31 @@ static BOOL IsDriveColon(CHAR c)
 	return c == ':' && IsPathSeparator(':');
 }
 
-BOOL DeriveWatchDir(LPCSTR path)
+LPCSTR FindDirectoryPart(LPCSTR path, int *length)
 {
-	const int n = lstrlenA(path);
-	if (n >= (int)sizeof WatchDir)
-		return FALSE;
-	lstrcpyA(WatchDir, path);
-
-	int i = n - 1;
-	while (i >= 0 && !IsPathSeparator(WatchDir[i]))
+	int i = lstrlenA(path) - 1;
+	while (i >= 0 && !IsPathSeparator(path[i]))
 		i--;
 	if (i < 0) {
-		lstrcpyA(WatchDir, ".");
-		return TRUE;
+		*length = 1;
+		return ".";
 	}
 	// Cutting off a root's separator would leave no directory ("") or the
 	// drive's current one ("C:"), so a root keeps it; a drive colon itself
 	// names the drive's current directory, which is what "C:x" means.
-	if (i == 0 || WatchDir[i] == ':' || IsDriveColon(WatchDir[i - 1]))
+	if (i == 0 || path[i] == ':' || IsDriveColon(path[i - 1]))
 		i++;
-	WatchDir[i] = '\0';
+	*length = i;
+	return path;
+}
+
+BOOL DeriveWatchDir(LPCSTR path)
+{
+	if (lstrlenA(path) >= (int)sizeof WatchDir)
+		return FALSE;
+	int length;
+	lstrcpyA(WatchDir, FindDirectoryPart(path, &length));
+	WatchDir[length] = '\0';
 	return TRUE;
 }
 

@@ -12,6 +12,11 @@ extern CHAR WatchDir[MAX_PATH];
 extern FileStamp Baseline;
 extern FileStamp Current;
 
+// Finds the directory of path without copying it: its first *length
+// characters, or "." for a bare name. The root itself when the file stands
+// in one.
+LPCSTR FindDirectoryPart(LPCSTR path, int *length);
+
 // Sets WatchDir to the directory of path: "." for a bare name, the root
 // itself when the file stands in one. FALSE when path is too long to watch.
 BOOL DeriveWatchDir(LPCSTR path);

@@ -5,19 +5,21 @@
 
 LPSTR CommandCursor;
 
-static void WriteError(LPCSTR text)
+static void WriteError(LPCSTR text, int length)
 {
 	DWORD written;
-	WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, (DWORD)lstrlenA(text), &written, NULL);
+	WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, (DWORD)length, &written, NULL);
 }
 
 // Ends with 1 only when the wait could not be kept: a script must not go on
-// as if the file had been written.
-static void EndUnwatchable(LPCSTR directory)
+// as if the file had been written. The directory is the first length
+// characters of the text, which may go on.
+static void EndUnwatchable(LPCSTR directory, int length)
 {
-	WriteError("Verzeichnis kann nicht beobachtet werden: ");
-	WriteError(directory);
-	WriteError(NEWLINE);
+	static const CHAR Reason[] = "Verzeichnis kann nicht beobachtet werden: ";
+	WriteError(Reason, lstrlenA(Reason));
+	WriteError(directory, length);
+	WriteError(NEWLINE, lstrlenA(NEWLINE));
 	ExitProcess(1);
 }
 
@@ -30,9 +32,14 @@ extern "C" void StartProgram(void)
 		MessageBoxA(NULL, "Dateiname angeben!", NULL, MB_OK);
 		ExitProcess(0);
 	}
-	if (!DeriveWatchDir(CommandCursor))
-		EndUnwatchable(CommandCursor);
+	// A path too long for WatchDir is named by its directory part, read in
+	// place from the argument.
+	if (!DeriveWatchDir(CommandCursor)) {
+		int length;
+		const LPCSTR directory = FindDirectoryPart(CommandCursor, &length);
+		EndUnwatchable(directory, length);
+	}
 	if (!WaitForChange(CommandCursor))
-		EndUnwatchable(WatchDir);
+		EndUnwatchable(WatchDir, lstrlenA(WatchDir));
 	ExitProcess(0);
 }

@@ -31,6 +31,12 @@ wait $pid || fail "the installed program ended with $?"
 pid=""
 echo "ok: the installed program ended on a write"
 
+copyright=$work/root/usr/share/doc/changewait/copyright
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" ||
+	fail "the copyright file is not in the machine-readable format"
+grep -qx 'License: MIT' "$copyright" || fail "the copyright file does not name MIT"
+echo "ok: the .deb's copyright file names MIT"
+
 page=$work/root/usr/share/man/man1/changewait.1.gz
 [ -f "$page" ] || fail "no manual page"
 warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
@@ -45,14 +51,20 @@ echo "ok: the README's shell example runs as written"
 if [ -f "$src/build/windows/CPackConfig.cmake" ]; then
 	cpack --config "$src/build/windows/CPackConfig.cmake" -B "$work/zip" >/dev/null || fail "cpack (zip)"
 	list=$(unzip -Z1 "$work"/zip/changewait-*-win32.zip | sort | tr '\n' ' ')
-	[ "$list" = "README.txt changewait.exe " ] || fail "the zip holds: $list"
-	echo "ok: the Windows zip holds changewait.exe and README.txt"
+	[ "$list" = "LICENSE.txt README.txt changewait.exe " ] || fail "the zip holds: $list"
+	unzip -q -d "$work/unzipped" "$work"/zip/changewait-*-win32.zip || fail "unzip"
+	head -n 1 "$work/unzipped/LICENSE.txt" | grep -q '^MIT License'"$(printf '\r')"'$' ||
+		fail "LICENSE.txt is not the MIT licence with CRLF line ends"
+	strings -el "$work/unzipped/changewait.exe" | grep -q 'MIT License' ||
+		fail "the version resource names no licence"
+	echo "ok: the Windows zip holds changewait.exe, README.txt and the MIT licence as LICENSE.txt"
 fi
 
 if command -v lintian >/dev/null 2>&1; then
-	errors=$(lintian --tag-display-limit 0 "$deb" 2>/dev/null | grep '^E:')
+	report=$(lintian --tag-display-limit 0 "$deb" 2>/dev/null)
+	errors=$(echo "$report" | grep -E '^E:|^W: .*copyright')
 	[ -z "$errors" ] || fail "lintian: $errors"
-	echo "ok: lintian reports no errors"
+	echo "ok: lintian reports no errors and no copyright warnings"
 else
 	echo "note: lintian is not installed; not run"
 fi

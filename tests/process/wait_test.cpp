@@ -180,7 +180,6 @@ struct Unwatchable {
 };
 
 std::string DirOf(const std::string &arg) { return arg.substr(0, arg.rfind('/')); }
-std::string Whole(const std::string &arg) { return arg; }
 
 const Unwatchable UnwatchableCases[] = {
 	{"missing_directory", [](const TempDir &d) { return d / "nodir/out.txt"; }, DirOf},
@@ -190,7 +189,19 @@ const Unwatchable UnwatchableCases[] = {
 		 return d / "file/out.txt";
 	 },
 	 DirOf},
-	{"path_too_long", [](const TempDir &d) { return d / std::string(5000, 'a'); }, Whole},
+	// Too long to watch: named by the directory part all the same.
+	{"long_file_name", [](const TempDir &d) { return d / std::string(5000, 'a'); }, DirOf},
+	{"long_directory_name", [](const TempDir &d) { return d / std::string(5000, 'b') + "/f.txt"; }, DirOf},
+	{"many_nested_names",
+	 [](const TempDir &d) {
+		 std::string arg = d.Path();
+		 for (int i = 0; i < 2500; i++)
+			 arg += "/n";
+		 return arg + "/f.txt";
+	 },
+	 DirOf},
+	{"long_bare_name", [](const TempDir &) { return std::string(5000, 'c'); },
+	 [](const std::string &) { return std::string("."); }},
 	{"missing_bare_directory", [](const TempDir &) { return std::string("/nodir-changewait/x"); }, DirOf},
 };
 

@@ -38,7 +38,10 @@ TEST_P(DeriveWindows, WatchesTheFilesDirectory)
 {
 	const Case &c = GetParam();
 	ASSERT_TRUE(DeriveWatchDir(c.path.c_str()));
-	EXPECT_EQ(std::string(WatchDir), c.dir);
+	EXPECT_EQ(std::string(WatchDir), c.dir);	// The message for a path too long to copy names the same directory.
+	int length;
+	const char *part = FindDirectoryPart(c.path.c_str(), &length);
+	EXPECT_EQ(std::string(part, length), c.dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, DeriveWindows, testing::ValuesIn(Cases),
