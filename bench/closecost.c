@@ -1,12 +1,20 @@
-/* closecost.c - how long closing an inotify instance with one watch takes on
- * this host: the teardown that an exiting waiter would otherwise wait for.
+/* closecost.c - what the teardown of an inotify instance costs on this host,
+ * and what handing it off costs instead.
  *
- *   closecost DIR N    prints N close times in microseconds, one a line */
+ *   closecost DIR N
+ *
+ * Prints N lines of five times in microseconds: closing an instance that
+ * holds one watch on DIR; then, from fork to waitpid, a process that ends
+ * holding an instance with a watch, one that hands that instance off first,
+ * one whose instance holds no watch (so its close is cheap, as on hosts
+ * without the slow teardown), and one that hands such an instance off. */
+#include "handoff.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/inotify.h>
+#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 static double now_us(void)
 {
@@ -16,19 +24,57 @@ static double now_us(void)
 	return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
 }
 
+static double close_once(const char *dir)
+{
+	int fd = inotify_init1(0);
+	double t0;
+
+	if (fd < 0 || inotify_add_watch(fd, dir, IN_MODIFY) < 0)
+		exit(1);
+	t0 = now_us();
+	close(fd);
+	return now_us() - t0;
+}
+
+static double end_once(const char *dir, int watch, int handoff)
+{
+	double t0 = now_us();
+	pid_t pid = fork();
+
+	if (pid == 0) {
+		int fd = inotify_init1(0);
+
+		if (fd < 0 || (watch && inotify_add_watch(fd, dir, IN_MODIFY) < 0))
+			_exit(1);
+		if (handoff)
+			hand_off("clone", &fd);
+		_exit(0);
+	}
+	waitpid(pid, NULL, 0);
+	return now_us() - t0;
+}
+
 int main(int argc, char **argv)
 {
-	int n = argc > 2 ? atoi(argv[2]) : 500;
+	int n = argc > 2 ? atoi(argv[2]) : 300;
+	double (*t)[5] = calloc(n > 0 ? n : 1, sizeof *t);
 
+	if (argc < 2 || t == NULL)
+		return 2;
 	for (int i = 0; i < n; i++) {
-		int fd = inotify_init1(0);
-		double t0;
-
-		if (fd < 0 || inotify_add_watch(fd, argv[1], IN_MODIFY) < 0)
-			return 1;
-		t0 = now_us();
-		close(fd);
-		printf("%.2f\n", now_us() - t0);
+		t[i][0] = close_once(argv[1]);
+		t[i][1] = end_once(argv[1], 1, 0);
+		t[i][2] = end_once(argv[1], 1, 1);
 	}
+	/* The kernel frees marks in a shared work item that every close waits
+	 * for, so the cheap closes get their own rounds once that has drained. */
+	usleep(200000);
+	for (int i = 0; i < n; i++) {
+		t[i][3] = end_once(argv[1], 0, 0);
+		t[i][4] = end_once(argv[1], 0, 1);
+	}
+	for (int i = 0; i < n; i++)
+		printf("%.2f %.2f %.2f %.2f %.2f\n", t[i][0], t[i][1], t[i][2], t[i][3], t[i][4]);
+	free(t);
 	return 0;
 }

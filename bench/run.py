@@ -154,15 +154,27 @@ def latency_round(cs, trial, work):
         if trial % c.every:
             continue
         d = tempfile.mkdtemp(dir=work)
-        pid, ready = start(c, d)
-        if ready is not None:
-            c.startup.append(ready)
+        pid, _ = start(c, d)
         c.rss.append(peak_rss_kib(pid))
         lat = write_and_time(os.path.join(d, "out.txt"), pid)
         if lat is None:
             stop(pid)
         else:
             c.latency.append(lat)
+        shutil.rmtree(d, ignore_errors=True)
+
+
+def startup_round(cs, work):
+    """Spawn to ready, then killed. A round of its own: in the latency
+    rounds the teardown that a hand-off leaves running would be measured
+    as the next contestant's start-up."""
+    order = [c for c in cs if c.inotify]
+    random.shuffle(order)
+    for c in order:
+        d = tempfile.mkdtemp(dir=work)
+        pid, ready = start(c, d)
+        c.startup.append(ready)
+        stop(pid)
         shutil.rmtree(d, ignore_errors=True)
 
 
@@ -199,12 +211,26 @@ def storm_round(cs, writes, work):
 
 
 def close_cost(work, n):
-    """Microseconds to close an inotify instance holding one watch, n times."""
+    """n rounds of closecost.c: five columns of microseconds each."""
     exe = os.path.join(work, "closecost")
     subprocess.run(["cc", "-O2", "-o", exe, os.path.join(ROOT, "bench/closecost.c")], check=True)
     d = tempfile.mkdtemp(dir=work)
     out = subprocess.run([exe, d, str(n)], check=True, capture_output=True, text=True).stdout
-    return [float(x) for x in out.split()]
+    return list(zip(*[[float(x) for x in line.split()] for line in out.splitlines()]))
+
+
+def print_close_cost(cols):
+    def fig(xs):
+        return (f"median {statistics.median(xs):.0f} µs, p90 {pct(xs, 90):.0f} µs, "
+                f"p99 {pct(xs, 99):.0f} µs")
+    close, watch, watch_off, bare, bare_off = cols
+    print(f"closing an inotify instance with one watch, {len(close)} times: {fig(close)}, max {max(close):.0f} µs")
+    print(f"ending a process, fork to waitpid: holding an instance with a watch {fig(watch)}")
+    print(f"  handing that instance off first {fig(watch_off)}")
+    print(f"  holding an instance without a watch (a cheap close) {fig(bare)}")
+    print(f"  handing that instance off first {fig(bare_off)}")
+    print(f"the hand-off's own cost where closing is cheap: "
+          f"{statistics.median(bare_off) - statistics.median(bare):+.0f} µs at the median")
 
 
 def plot(cs, path, work):
@@ -294,7 +320,7 @@ def main():
     ap.add_argument("--binary", default=os.path.join(ROOT, "build/linux/changewait"))
     ap.add_argument("--previous", metavar="PATH", help="an earlier changewait binary to measure beside this one")
     ap.add_argument("--svg", help="where to draw the CDF (default doc/latency-cdf.svg; none with --quick)")
-    ap.add_argument("--closes", type=int, default=500, help="inotify closes to time (default 500)")
+    ap.add_argument("--closes", type=int, default=300, help="rounds of inotify closes and ends to time (default 300)")
     args = ap.parse_args()
     if args.svg is None and not args.quick:
         args.svg = os.path.join(ROOT, "doc/latency-cdf.svg")
@@ -321,11 +347,10 @@ def main():
             poll = f'until [ -s "$1" ]; do sleep {delay}; done'
             cs.append(Contestant(f"poll, sleep {delay}", lambda d, f, p=poll: [sh, "-c", p, "sh", f],
                                  inotify=False, every=every))
-        closes = close_cost(work, args.closes)
-        print(f"closing an inotify instance with one watch, {len(closes)} times: "
-              f"median {statistics.median(closes):.0f} µs, p90 {pct(closes, 90):.0f} µs, "
-              f"p99 {pct(closes, 99):.0f} µs, max {max(closes):.0f} µs")
+        print_close_cost(close_cost(work, args.closes))
         t0 = time.time()
+        for _ in range(args.trials):
+            startup_round(cs, work)
         for trial in range(args.trials):
             latency_round(cs, trial, work)
         idle_round(cs, idle, work)

@@ -1,7 +1,10 @@
 @echo off
 rem Start a producer, wait until its output is written, go on.
+rem changewait compares against the state it finds when it starts, so the
+rem producer must write after it has started: here the producer waits two
+rem seconds first, which assumes changewait has started by then.
 cd /d "%TEMP%"
 del out.txt 2>nul
-start /b cmd /c "ping -n 2 127.0.0.1 >nul & echo 42 results> out.txt"
+start /b cmd /c "ping -n 3 127.0.0.1 >nul & echo 42 results> out.txt"
 changewait out.txt
 type out.txt

@@ -1,6 +1,6 @@
 #!/bin/sh
 # setup.sh - installs from Debian's archive what the build and tests need,
-# only what is missing. Usage: scripts/setup.sh [build|test]
+# only what is missing. Usage: scripts/setup.sh [build|test|bench]
 set -eu
 want=${1:-test}
 
@@ -13,6 +13,10 @@ if [ "$want" = test ]; then
 		wine wine64 wine32:i386 xvfb xdotool x11-apps imagemagick
 		clang libclang-rt-14-dev clang-tidy cppcheck inotify-tools util-linux
 		lintian man-db groff-base unzip"
+fi
+if [ "$want" = bench ]; then
+	# The inotifywait loop it is measured against, and the CDF picture.
+	packages="$packages inotify-tools gnuplot-nox"
 fi
 
 missing=""

@@ -1,6 +1,6 @@
 #!/bin/sh
-# batch-example.sh - the README's Windows batch example, run as written by
-# cmd under Wine with the Windows program on its PATH.
+# batch-example.sh - the README's Windows batch example, taken from the README
+# and run as it stands by cmd under Wine with the Windows program on its PATH.
 # Usage: batch-example.sh SOURCE_DIR WINEPREFIX
 set -u
 src=$1 prefix=$2
@@ -9,7 +9,12 @@ wine=/usr/lib/wine/wine64
 [ -f "$src/build/wine/changewait.exe" ] || { echo "SKIP: the wine build is missing"; exit 77; }
 [ -f "$prefix/system.reg" ] || { echo "SKIP: no wine prefix at $prefix"; exit 77; }
 native() { printf 'Z:%s' "$1" | tr / '\\'; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+bat=$("$src/tests/package/readme-blocks.sh" "$src/README.md" bat "$work")
+[ -n "$bat" ] || { echo "FAIL: the README shows no batch example"; exit 1; }
+cmp -s "$bat" "$src/examples/wait-for-output.bat" || { echo "FAIL: the README's batch example is not examples/wait-for-output.bat"; exit 1; }
 out=$(WINEPREFIX=$prefix WINEDEBUG=-all WINEPATH=$(native "$src/build/wine") \
-	timeout 120 $wine cmd /c "$(native "$src/examples/wait-for-output.bat")" | tr -d '\r')
+	timeout 120 $wine cmd /c "$(native "$bat")" | tr -d '\r')
 [ "$out" = "42 results" ] || { echo "FAIL: the batch example printed '$out'"; exit 1; }
 echo "ok: the README's batch example runs as written"

@@ -44,9 +44,22 @@ warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
 MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q "EXIT STATUS" || fail "the manual page does not render"
 echo "ok: man -l renders the page without warnings"
 
-out=$(PATH="$work/root/usr/bin:$PATH" timeout 60 sh "$src/examples/wait-for-output.sh") || fail "the shell example"
-[ "$out" = "42 results" ] || fail "the shell example printed '$out'"
-echo "ok: the README's shell example runs as written"
+# The README's shell examples as they stand, each also shipped in examples/.
+mkdir "$work/blocks"
+blocks=$("$src/tests/package/readme-blocks.sh" "$src/README.md" sh "$work/blocks")
+[ -n "$blocks" ] || fail "the README shows no shell example"
+for f in "$src"/examples/*.sh; do
+	found=""
+	for b in $blocks; do cmp -s "$f" "$b" && found=1; done
+	[ -n "$found" ] || fail "$(basename "$f") is not shown in the README as it stands"
+done
+for b in $blocks; do
+	for run in 1 2 3; do
+		out=$(PATH="$work/root/usr/bin:$PATH" timeout 60 sh "$b") || fail "the README's example $(basename "$b") ended with $?"
+		[ "$out" = "42 results" ] || fail "the README's example $(basename "$b") printed '$out'"
+	done
+done
+echo "ok: the README's shell examples run as written"
 
 if [ -f "$src/build/windows/CPackConfig.cmake" ]; then
 	cpack --config "$src/build/windows/CPackConfig.cmake" -B "$work/zip" >/dev/null || fail "cpack (zip)"
