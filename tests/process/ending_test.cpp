@@ -27,9 +27,24 @@ struct Ending {
 	friend void PrintTo(const Ending &e, std::ostream *os) { *os << e.name; }
 };
 
-std::unique_ptr<Program> Start(const std::vector<std::string> &args)
+std::unique_ptr<Program> Start(const std::vector<std::string> &args, const Target &t = LinuxTarget())
 {
-	return std::make_unique<Program>(LinuxTarget(), args, "", std::vector<std::string>{}, Output::Pipes);
+	return std::make_unique<Program>(t, args, "", std::vector<std::string>{}, Output::Pipes);
+}
+
+// As nobody with a limit of one process, so that no helper can be started:
+// the program must end as it would without one.
+const Target &OneProcessOnly()
+{
+	static const Target t{"one_process",
+			      {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+			       "/usr/bin/prlimit", "--nproc=1", CHANGEWAIT_BINARY},
+			      false,
+			      geteuid() != 0 ? "needs root to run as nobody"
+			      : access("/usr/bin/setpriv", X_OK) != 0 || access("/usr/bin/prlimit", X_OK) != 0
+				      ? "setpriv and prlimit (util-linux) are needed"
+				      : ""};
+	return t;
 }
 
 std::string None(const TempDir &) { return ""; }
@@ -54,6 +69,16 @@ const Ending Endings[] = {
 		 ASSERT_EQ(rmdir((d / "sub").c_str()), 0);
 	 },
 	 1, [](const TempDir &d) { return "Verzeichnis kann nicht beobachtet werden: " + d / "sub" + "\n"; }},
+	{"no_helper_allowed",
+	 [](const TempDir &d, std::unique_ptr<Program> &p) {
+		 if (!OneProcessOnly().missing.empty())
+			 GTEST_SKIP() << OneProcessOnly().missing;
+		 ASSERT_EQ(chmod(d.Path().c_str(), 0755), 0);
+		 p = Start({d / "out.txt"}, OneProcessOnly());
+		 ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
+		 WriteText(d / "out.txt", "data");
+	 },
+	 0, None},
 	{"killed_while_waiting",
 	 [](const TempDir &d, std::unique_ptr<Program> &p) {
 		 p = Start({d / "out.txt"});
@@ -100,6 +125,8 @@ TEST_P(Ends, LeavesNoOutputOpenAndNoProcessBehind)
 		TempDir dir;
 		std::unique_ptr<Program> p;
 		e.run(dir, p);
+		if (IsSkipped())
+			return;
 		ASSERT_NE(p, nullptr);
 		ASSERT_EQ(p->WaitForExit(), e.status) << "run " << run;
 		// Whatever held the write ends let go of them before the exit.
