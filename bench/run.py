@@ -261,6 +261,7 @@ def plot(cs, path, work):
         f"set output '{path}'",
         "set title 'Latency from a write to the waiter\\047s exit seen by waitpid'",
         "set logscale x 10",
+        "set xrange [*:2000]",
         "set xlabel 'latency, ms (log scale)'",
         "set ylabel 'share of trials at or below'",
         "set yrange [0:1.02]",
