@@ -1,26 +1,28 @@
 /* floor.c - the least a waiter can do: one inotify watch on the directory,
  * a blocking read, a stat of the file. Built by run.py as the baseline.
  *
- *   floor FILE DIR [clone|fork]
+ *   floor FILE DIR [kernel|clone|fork]
  *
- * With a third argument it hands its instance to a helper at the end, so
- * that its exit does not wait for the instance's teardown. */
+ * With a third argument it hands its instance to the kernel or to a helper
+ * at the end, so that its exit does not wait for the instance's teardown. */
 #include "handoff.h"
 
-#include <sys/inotify.h>
 #include <sys/stat.h>
 
 int main(int argc, char **argv)
 {
 	struct stat st;
 	char buf[4096];
-	int fd;
+	int fd, wd;
 
 	if (argc < 3)
 		return 2;
 	fd = inotify_init1(0);
-	if (fd < 0 || inotify_add_watch(fd, argv[2], IN_CREATE | IN_DELETE | IN_MOVED_FROM |
-				IN_MOVED_TO | IN_MODIFY | IN_ATTRIB) < 0)
+	if (fd < 0)
+		return 1;
+	wd = inotify_add_watch(fd, argv[2], IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+			       IN_MODIFY | IN_ATTRIB);
+	if (wd < 0)
 		return 1;
 	for (;;) {
 		if (stat(argv[1], &st) == 0 && st.st_size > 0)
@@ -29,6 +31,6 @@ int main(int argc, char **argv)
 			return 1;
 	}
 	if (argc > 3)
-		hand_off(argv[3], &fd);
+		hand_off(argv[3], &fd, wd);
 	return 0;
 }

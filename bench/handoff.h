@@ -1,12 +1,18 @@
-/* handoff.h - the least a waiter can do to leave the teardown of its inotify
- * instance to a helper: close everything else, start a helper that shares
- * memory and descriptors ("clone") or copies them ("fork"), and let it close
- * the instance once the parent-death signal says the waiter is gone. */
+/* handoff.h - the least a waiter can do so that its end does not wait for
+ * the teardown of its inotify instance: give the instance's last reference
+ * to the kernel ("kernel": remove the watch, register the instance as the
+ * fixed file of a one-entry io_uring instance, close it), or to a helper
+ * process that closes it once the parent-death signal says the waiter is
+ * gone, sharing memory and descriptors ("clone") or copying them ("fork").
+ * A helper outlives the waiter; the kernel's way leaves no process. */
 #define _GNU_SOURCE
+#include <linux/io_uring.h>
 #include <sched.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/inotify.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 static pid_t handoff_parent;
@@ -26,8 +32,25 @@ static int handoff_helper(void *fd)
 	return 0;
 }
 
-static void hand_off(const char *how, int *fd)
+static void hand_to_kernel(int fd, int wd)
 {
+	struct io_uring_params p;
+	int ring;
+
+	memset(&p, 0, sizeof p);
+	if (wd >= 0)
+		inotify_rm_watch(fd, wd);
+	ring = syscall(__NR_io_uring_setup, 1, &p);
+	if (ring >= 0 && syscall(__NR_io_uring_register, ring, IORING_REGISTER_FILES, &fd, 1) == 0)
+		close(fd);
+}
+
+static void hand_off(const char *how, int *fd, int wd)
+{
+	if (strcmp(how, "kernel") == 0) {
+		hand_to_kernel(*fd, wd);
+		return;
+	}
 	if ((*fd > 0 && close_range(0, *fd - 1, 0) != 0) || close_range(*fd + 1, ~0U, 0) != 0)
 		return;
 	handoff_parent = getpid();

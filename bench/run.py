@@ -2,11 +2,14 @@
 """run.py - what waiting costs and how soon the end comes, for changewait and
 the things users would otherwise use, measured interleaved in one run.
 
-  bench/run.py [--quick] [--trials N] [--binary PATH] [--svg PATH]
+  bench/run.py [--quick] [--trials N] [--binary PATH] [--previous PATH] [--svg PATH]
 
 Prints what closing an inotify instance costs on this host, then one table;
-figures are medians unless named otherwise. Draws the latency distributions
-as a CDF with gnuplot (doc/latency-cdf.svg unless --quick)."""
+figures are medians unless named otherwise. Counts, for every waiter, the
+processes of it still alive when its exit is seen. Draws the latency
+distributions as a CDF with gnuplot (doc/latency-cdf.svg unless --quick)."""
+
+import ctypes
 
 import argparse
 import os
@@ -40,6 +43,8 @@ class Contestant:
         self.storm_cpu = None
         self.storm_latency = None
         self.storm_ended = False
+        self.parent_cpu = None
+        self.left = 0             # processes found alive at its exits, in all
 
 
 def tree(pid):
@@ -131,6 +136,21 @@ def stop(pid):
     os.waitpid(pid, 0)
 
 
+def adopted():
+    """Children of this process other than the waiters it waits for: as a
+    subreaper it inherits whatever a waiter leaves running."""
+    with open(f"/proc/self/task/{os.getpid()}/children") as f:
+        return [int(c) for c in f.read().split()]
+
+
+def reap(pids):
+    for p in pids:
+        try:
+            os.waitpid(p, 0)
+        except ChildProcessError:
+            pass
+
+
 def write_and_time(target, pid, limit=10.0):
     """Writes 100 bytes, returns seconds until pid's exit is seen, or None."""
     t0 = time.perf_counter()
@@ -161,6 +181,9 @@ def latency_round(cs, trial, work):
             stop(pid)
         else:
             c.latency.append(lat)
+            left = adopted()
+            c.left += len(left)
+            reap(left)
         shutil.rmtree(d, ignore_errors=True)
 
 
@@ -214,9 +237,29 @@ def storm_round(cs, writes, work, reps):
             c.storm_latency = write_and_time(os.path.join(d, "out.txt"), pid)
             if c.storm_latency is None:
                 stop(pid)
+            reap(adopted())
             shutil.rmtree(d, ignore_errors=True)
     for c in cs:
         c.storm_cpu = statistics.median(cpu[c.name])
+
+
+def parent_storm_round(cs, events, work):
+    """Each waiter while other names in its directory's parent are created
+    and deleted: CPU per event (a creation or a deletion)."""
+    for c in cs:
+        if not c.inotify:
+            continue
+        d = tempfile.mkdtemp(dir=work)
+        pid, _ = start(c, d)
+        before = cpu_ns(pid)
+        for i in range(events // 2):
+            name = os.path.join(work, f"parent-other{i % 16}")
+            os.close(os.open(name, os.O_WRONLY | os.O_CREAT, 0o644))
+            os.unlink(name)
+        time.sleep(0.2)
+        c.parent_cpu = cpu_ns(pid) - before
+        stop(pid)
+        shutil.rmtree(d, ignore_errors=True)
 
 
 def close_cost(work, n):
@@ -235,9 +278,9 @@ def print_close_cost(cols):
     close, watch, watch_off, bare, bare_off = cols
     print(f"closing an inotify instance with one watch, {len(close)} times: {fig(close)}, max {max(close):.0f} µs")
     print(f"ending a process, fork to waitpid: holding an instance with a watch {fig(watch)}")
-    print(f"  handing that instance off first {fig(watch_off)}")
+    print(f"  handing that instance to the kernel first {fig(watch_off)}")
     print(f"  holding an instance without a watch (a cheap close) {fig(bare)}")
-    print(f"  handing that instance off first {fig(bare_off)}")
+    print(f"  handing that instance to the kernel first {fig(bare_off)}")
     print(f"the hand-off's own cost where closing is cheap: "
           f"{statistics.median(bare_off) - statistics.median(bare):+.0f} µs at the median")
 
@@ -282,9 +325,9 @@ def ms(x):
     return "-" if x is None else f"{x * 1000:.2f}"
 
 
-def table(cs, floor, handoff, args):
+def table(cs, floor, kernel, helper, args):
     rows = [("", "n", "median ms", "p90 ms", "p99 ms", "max ms", "start ms", "peak KiB",
-             "idle CPU ms", "storm CPU µs/write", "storm end ms")]
+             "idle CPU ms", "storm CPU µs/write", "storm end ms", "parent storm µs/event", "left")]
     for c in cs:
         lat = c.latency or [float("nan")]
         rows.append((c.name, str(len(c.latency)), ms(statistics.median(lat)), ms(pct(lat, 90)),
@@ -294,7 +337,9 @@ def table(cs, floor, handoff, args):
                      f"{c.idle / 1e6:.3f}" if c.idle is not None else "-",
                      ("ended!" if c.storm_ended else f"{c.storm_cpu / 1e3 / args.storm:.3f}")
                      if c.storm_cpu is not None else "-",
-                     ms(c.storm_latency)))
+                     ms(c.storm_latency),
+                     f"{c.parent_cpu / 1e3 / args.parent_storm:.3f}" if c.parent_cpu is not None else "-",
+                     str(c.left)))
     widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
     for r in rows:
         print("  ".join(x.rjust(w) if i else x.ljust(w) for i, (x, w) in enumerate(zip(r, widths))))
@@ -311,7 +356,8 @@ def table(cs, floor, handoff, args):
           f"start-up {ratio(statistics.median(me.startup), statistics.median(floor.startup))}, "
           f"peak memory {ratio(max(me.rss), max(floor.rss))}, "
           f"storm CPU {ratio(me.storm_cpu, floor.storm_cpu)}")
-    print(f"changewait against the hand-off floor: latency {latency(handoff)}")
+    print(f"changewait against the kernel hand-off floor: latency {latency(kernel)}")
+    print(f"changewait against the helper-process floor (clone): latency {latency(helper)}")
     gap = (statistics.median(me.latency) - statistics.median(floor.latency)) * 1e6
     print(f"changewait's median minus the floor's: {gap:+.0f} µs")
     prev = next((c for c in cs if c.name == "changewait, previous"), None)
@@ -321,11 +367,12 @@ def table(cs, floor, handoff, args):
               f"peak memory {ratio(max(me.rss), max(prev.rss))}, "
               f"idle CPU {me.idle / 1e6:.3f} against {prev.idle / 1e6:.3f} ms, "
               f"storm CPU {ratio(me.storm_cpu, prev.storm_cpu)}")
+    print("processes alive at the exits: " + ", ".join(f"{c.name} {c.left}" for c in cs))
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--quick", action="store_true", help="a short run, under 30 s")
+    ap.add_argument("--quick", action="store_true", help="a short run, about a minute")
     ap.add_argument("--trials", type=int, help="latency trials (default 200, quick 30)")
     ap.add_argument("--binary", default=os.path.join(ROOT, "build/linux/changewait"))
     ap.add_argument("--previous", metavar="PATH", help="an earlier changewait binary to measure beside this one")
@@ -336,8 +383,11 @@ def main():
         args.svg = os.path.join(ROOT, "doc/latency-cdf.svg")
     args.trials = args.trials or (30 if args.quick else 200)
     args.storm = 10000 if args.quick else 50000
+    args.parent_storm = 10000 if args.quick else 50000
     idle = 2 if args.quick else 5
 
+    # Orphans of the waiters come to this process, so they can be counted.
+    ctypes.CDLL(None, use_errno=True).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
     work = tempfile.mkdtemp(prefix="changewait-bench-")
     try:
         floor_bin = os.path.join(work, "floor")
@@ -345,6 +395,7 @@ def main():
         sh = shutil.which("sh")
         cs = [Contestant("changewait", lambda d, f: [args.binary, f]),
               Contestant("floor (C, inotify)", lambda d, f: [floor_bin, f, d]),
+              Contestant("floor, hand-off (kernel)", lambda d, f: [floor_bin, f, d, "kernel"]),
               Contestant("floor, hand-off (clone)", lambda d, f: [floor_bin, f, d, "clone"]),
               Contestant("floor, hand-off (fork)", lambda d, f: [floor_bin, f, d, "fork"])]
         if args.previous:
@@ -365,10 +416,12 @@ def main():
             latency_round(cs, trial, work)
         idle_round(cs, idle, work)
         storm_round(cs, args.storm, work, 1 if args.quick else 3)
+        parent_storm_round(cs, args.parent_storm, work)
         print(f"{args.trials} latency trials (slow pollers fewer), idle over {idle} s, "
-              f"storms of {args.storm} writes; {os.cpu_count()} cores; {time.time() - t0:.0f} s")
+              f"storms of {args.storm} writes and {args.parent_storm} parent events; "
+              f"{os.cpu_count()} cores; {time.time() - t0:.0f} s")
         print()
-        table(cs, cs[1], cs[2], args)
+        table(cs, cs[1], cs[2], cs[3], args)
         if args.svg:
             plot(cs, args.svg, work)
     finally:

@@ -11,15 +11,35 @@ static void WriteError(LPCSTR text, int length)
 	WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, (DWORD)length, &written, NULL);
 }
 
+// Appends length characters of text to the line at *end.
+static void AppendText(LPSTR *end, LPCSTR text, int length)
+{
+	for (int i = 0; i < length; i++)
+		*(*end)++ = text[i];
+}
+
 // Ends with 1 only when the wait could not be kept: a script must not go on
 // as if the file had been written. The directory is the first length
-// characters of the text, which may go on.
+// characters of the text, which may go on. The line goes out in one write
+// wherever it fits, so that the lines of many waiters sharing a log do not
+// interleave; only a directory longer than any watchable one takes three.
 static void EndUnwatchable(LPCSTR directory, int length)
 {
 	static const CHAR Reason[] = "Verzeichnis kann nicht beobachtet werden: ";
-	WriteError(Reason, lstrlenA(Reason));
-	WriteError(directory, length);
-	WriteError(NEWLINE, lstrlenA(NEWLINE));
+	static CHAR Line[sizeof Reason + MAX_PATH + 2];
+	const int reasonLength = lstrlenA(Reason);
+	const int newlineLength = lstrlenA(NEWLINE);
+	if (reasonLength + length + newlineLength <= (int)sizeof Line) {
+		LPSTR end = Line;
+		AppendText(&end, Reason, reasonLength);
+		AppendText(&end, directory, length);
+		AppendText(&end, NEWLINE, newlineLength);
+		WriteError(Line, (int)(end - Line));
+	} else {
+		WriteError(Reason, reasonLength);
+		WriteError(directory, length);
+		WriteError(NEWLINE, newlineLength);
+	}
 	ExitProcess(1);
 }
 
@@ -29,8 +49,10 @@ extern "C" void StartProgram(void)
 	TakeArgument(&CommandCursor);
 
 	if (*CommandCursor == '\0') {
+		// No file named is a failure: a script must not go on as if one
+		// had been written.
 		MessageBoxA(NULL, "Dateiname angeben!", NULL, MB_OK);
-		ExitProcess(0);
+		ExitProcess(2);
 	}
 	// A path too long for WatchDir is named by its directory part, read in
 	// place from the argument.

@@ -1,67 +1,46 @@
 // commandline.cpp - GetCommandLineA over argv.
+//
+// Linux delivers the arguments apart, so the text is made from the file's
+// argument alone: a fixed stand-in for the program's name, then argv[1]
+// inside one pair of double quotes. Whatever argv[0] holds and whatever
+// follows argv[1] then cannot change what is scanned, and argv[1] is taken
+// whole, blanks and tabs included. Its own double-quote characters are
+// dropped: the scanner would drop them anyway, and they must not open or
+// close the stretch that keeps it whole.
 #include "commandline.h"
 #include "windows.h"
 
-#include <stdlib.h>
 #include <string.h>
 
-static int ArgCount;
-static char **ArgValues;
-static char *CommandLine;
+static const char NAME[] = "changewait \"";
 
-static bool HasBlank(const char *s)
-{
-	return strpbrk(s, "\t\n\r ") != nullptr;
-}
+// The longest single argument the kernel passes is 32 pages; 64 KiB is the
+// largest page size Linux runs with. A static buffer, because a failed
+// allocation must never read as "no argument".
+static char CommandLine[sizeof NAME + 32 * 65536 + 1];
 
-// An argument with a quote in it is passed as it stands, so its quotes keep
-// the scanner's meaning; one that is empty or holds blanks gets quotes so
-// that it stays one argument.
-static bool NeedsQuotes(const char *arg)
-{
-	return *arg == '\0' || (HasBlank(arg) && strchr(arg, '"') == nullptr);
-}
+static const char *Argument;
 
-size_t BuildCommandLine(int argc, char *const *argv, char *out)
+size_t BuildCommandLine(const char *arg, char *out, size_t size)
 {
-	size_t n = 0;
-	for (int i = 0; i < argc; i++) {
-		const char *arg = argv[i];
-		const size_t len = strlen(arg);
-		const bool quote = NeedsQuotes(arg);
-		if (out != nullptr) {
-			char *p = out + n;
-			if (i > 0)
-				*p++ = ' ';
-			if (quote)
-				*p++ = '"';
-			memcpy(p, arg, len);
-			p += len;
-			if (quote)
-				*p++ = '"';
-		}
-		n += (i > 0) + len + (quote ? 2 : 0);
-	}
-	if (out != nullptr)
-		out[n] = '\0';
+	size_t n = sizeof NAME - 1;
+	memcpy(out, NAME, n);
+	for (const char *p = arg; *p != '\0' && n < size - 2; p++)
+		if (*p != '"')
+			out[n++] = *p;
+	out[n++] = '"';
+	out[n] = '\0';
 	return n;
 }
 
 void KeepArguments(int argc, char **argv)
 {
-	ArgCount = argc;
-	ArgValues = argv;
+	Argument = argc > 1 ? argv[1] : "";
 }
 
 extern "C" LPSTR WINAPI GetCommandLineA(void)
 {
-	static char empty[1];
-	if (CommandLine == nullptr) {
-		const size_t size = BuildCommandLine(ArgCount, ArgValues, nullptr) + 1;
-		CommandLine = static_cast<char *>(malloc(size));
-		if (CommandLine == nullptr)
-			return empty;
-		BuildCommandLine(ArgCount, ArgValues, CommandLine);
-	}
+	if (CommandLine[0] == '\0')
+		BuildCommandLine(Argument != nullptr ? Argument : "", CommandLine, sizeof CommandLine);
 	return CommandLine;
 }

@@ -4,12 +4,13 @@
 
 #include <stddef.h>
 
-// Joins argv into one text the token scanner reads as Windows would give
-// it. Writes into out when it is not null; returns the length without the
-// terminator either way, so a first call can measure.
-size_t BuildCommandLine(int argc, char *const *argv, char *out);
+// Makes the text the token scanner reads: a stand-in for the program's
+// name, then arg, quoted whole, without its own double-quote characters.
+// Writes at most size bytes to out, terminator included (size must leave
+// room for the name and the quotes); returns the length.
+size_t BuildCommandLine(const char *arg, char *out, size_t size);
 
-// Remembers argv for GetCommandLineA; called once by main.
+// Remembers the file's argument for GetCommandLineA; called once by main.
 void KeepArguments(int argc, char **argv);
 
 #endif

@@ -41,16 +41,27 @@ extern "C" BOOL WINAPI WriteFile(HANDLE file, const void *data, DWORD size, DWOR
 	return done == size;
 }
 
-// A console has no message box: the text goes to standard error as a line.
+// A console has no message box: the text goes to standard error as a line,
+// in one write where it fits, so that lines of several processes sharing a
+// log do not interleave.
 extern "C" int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT)
 {
-	WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(strlen(text)), nullptr, nullptr);
-	WriteFile(GetStdHandle(STD_ERROR_HANDLE), "\n", 1, nullptr, nullptr);
+	static char line[256];
+	const size_t n = strlen(text);
+	const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+	if (n < sizeof line) {
+		memcpy(line, text, n);
+		line[n] = '\n';
+		WriteFile(err, line, static_cast<DWORD>(n + 1), nullptr, nullptr);
+	} else {
+		WriteFile(err, text, static_cast<DWORD>(n), nullptr, nullptr);
+		WriteFile(err, "\n", 1, nullptr, nullptr);
+	}
 	return IDOK;
 }
 
 // The end comes at once: the teardown of the notification instances is left
-// to a helper (handoff.cpp).
+// to the kernel (handoff.cpp).
 extern "C" void WINAPI ExitProcess(UINT code)
 {
 	HandOffNotifications();

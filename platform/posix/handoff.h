@@ -2,12 +2,18 @@
 #ifndef PLATFORM_POSIX_HANDOFF_H
 #define PLATFORM_POSIX_HANDOFF_H
 
-// Closes every descriptor but these and starts a helper that holds the last
-// references to them until this process has ended, then closes them and
-// exits. False when it could not; the process then ends as it would have.
+// False under a seccomp filter: a filter that kills on a call it does not
+// expect must never turn a finished wait into a killed process, so then
+// nothing but the plain exit is tried. Decided once.
+bool HandOffAllowed(void);
+
+// Gives the kernel the last references to these descriptors, to be closed
+// after this process has ended, and closes them here. False when it could
+// not; they are then left open as they were.
 bool HandOffDescriptors(const int *fds, int count);
 
-// Hands off every open notification instance; called on the way out.
+// Removes every open notification's watches and hands its instance off;
+// called on the way out.
 void HandOffNotifications(void);
 
 #endif

@@ -1,17 +1,22 @@
 // ending_test.cpp - the program's end leaves nothing behind: standard output
-// and error, as pipes, are at end-of-file once its exit is seen, and no
-// process of it remains shortly after, on every way it can end.
+// and error, as pipes, are at end-of-file once its exit is seen, no process
+// of it remains, and neither its directory nor its executable is held.
 #include "launcher.h"
 
 #include <gtest/gtest.h>
 
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <string.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -33,8 +38,7 @@ std::unique_ptr<Program> Start(const std::vector<std::string> &args, const Targe
 	return std::make_unique<Program>(t, args, "", env, Output::Pipes);
 }
 
-// As nobody with a limit of one process, so that no helper can be started:
-// the program must end as it would without one.
+// As nobody with a limit of one process: the end must not need another.
 const Target &OneProcessOnly()
 {
 	static const Target t{"one_process",
@@ -48,7 +52,26 @@ const Target &OneProcessOnly()
 	return t;
 }
 
+// Under a seccomp filter that kills on the calls of the end's hand-off: the
+// program must not make them and must end as it would without the filter.
+const Target &UnderSeccomp()
+{
+	static const Target t = [] {
+		Target s{"seccomp", {SECCOMP_RUN, CHANGEWAIT_BINARY}, false, ""};
+		if (system(SECCOMP_RUN " /bin/true 2>/dev/null") != 0)
+			s.missing = "no seccomp filter can be installed here";
+		return s;
+	}();
+	return t;
+}
+
 std::string None(const TempDir &) { return ""; }
+
+void SkipIfMissing(const Target &t)
+{
+	if (!t.missing.empty())
+		GTEST_SKIP() << t.missing;
+}
 
 const Ending Endings[] = {
 	{"data",
@@ -58,7 +81,7 @@ const Ending Endings[] = {
 		 WriteText(d / "out.txt", "data");
 	 },
 	 0, None},
-	{"usage", [](const TempDir &, std::unique_ptr<Program> &p) { p = Start({}); }, 0,
+	{"usage", [](const TempDir &, std::unique_ptr<Program> &p) { p = Start({}); }, 2,
 	 [](const TempDir &) { return std::string("Dateiname angeben!\n"); }},
 	{"set_up_failure", [](const TempDir &d, std::unique_ptr<Program> &p) { p = Start({d / "nodir/out.txt"}); },
 	 1, [](const TempDir &d) { return "Verzeichnis kann nicht beobachtet werden: " + d / "nodir" + "\n"; }},
@@ -70,14 +93,21 @@ const Ending Endings[] = {
 		 ASSERT_EQ(rmdir((d / "sub").c_str()), 0);
 	 },
 	 1, [](const TempDir &d) { return "Verzeichnis kann nicht beobachtet werden: " + d / "sub" + "\n"; }},
-	{"no_helper_allowed",
+	{"one_process_limit",
 	 [](const TempDir &d, std::unique_ptr<Program> &p) {
-		 if (!OneProcessOnly().missing.empty())
-			 GTEST_SKIP() << OneProcessOnly().missing;
+		 SkipIfMissing(OneProcessOnly());
 		 ASSERT_EQ(chmod(d.Path().c_str(), 0755), 0);
 		 // The leak checker needs a thread of its own at the end, which
 		 // the limit refuses as well.
 		 p = Start({d / "out.txt"}, OneProcessOnly(), {"ASAN_OPTIONS=detect_leaks=0"});
+		 ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
+		 WriteText(d / "out.txt", "data");
+	 },
+	 0, None},
+	{"under_seccomp",
+	 [](const TempDir &d, std::unique_ptr<Program> &p) {
+		 SkipIfMissing(UnderSeccomp());
+		 p = Start({d / "out.txt"}, UnderSeccomp());
 		 ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
 		 WriteText(d / "out.txt", "data");
 	 },
@@ -91,35 +121,21 @@ const Ending Endings[] = {
 	 128 + SIGKILL, None},
 };
 
-// Orphans of the program come back to this process, so that it can see
-// whether any remain and how they ended.
+// Orphans of the program would come back to this process, which can
+// therefore tell that none remains once the program's exit has been seen.
 class Ends : public testing::TestWithParam<Ending> {
 protected:
 	void SetUp() override { ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0); }
 	void TearDown() override { prctl(PR_SET_CHILD_SUBREAPER, 0); }
-
-	// Reaps every remaining child within the limit; each must have ended
-	// by itself with status 0.
-	static void ExpectNoProcessLeft(std::chrono::milliseconds limit)
-	{
-		const auto end = std::chrono::steady_clock::now() + limit;
-		for (;;) {
-			int status;
-			const pid_t r = waitpid(-1, &status, WNOHANG);
-			if (r < 0) {
-				ASSERT_EQ(errno, ECHILD);
-				return;
-			}
-			if (r > 0) {
-				EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-					<< "a process of the program ended with status " << status;
-				continue;
-			}
-			ASSERT_LT(std::chrono::steady_clock::now(), end) << "a process of the program remains";
-			std::this_thread::sleep_for(1ms);
-		}
-	}
 };
+
+void ExpectNoProcessLeft()
+{
+	int status;
+	const pid_t r = waitpid(-1, &status, WNOHANG);
+	EXPECT_EQ(r, -1) << "a process of the program remains, or has ended with status " << status;
+	EXPECT_EQ(errno, ECHILD);
+}
 
 TEST_P(Ends, LeavesNoOutputOpenAndNoProcessBehind)
 {
@@ -136,11 +152,70 @@ TEST_P(Ends, LeavesNoOutputOpenAndNoProcessBehind)
 		EXPECT_TRUE(p->OutputsClosed()) << "run " << run;
 		EXPECT_EQ(p->Out(), "");
 		EXPECT_EQ(p->Err(), e.err(dir));
-		ExpectNoProcessLeft(10s);
+		ExpectNoProcessLeft();
 	}
 }
 
 INSTANTIATE_TEST_SUITE_P(Process, Ends, testing::ValuesIn(Endings),
 			 [](const auto &i) { return std::string(i.param.name); });
+
+// A directory the program watched can be unmounted, and its executable
+// replaced, as soon as its exit is seen.
+TEST(Ending, HoldsNeitherTheDirectoryNorTheExecutable)
+{
+	TempDir dir;
+	const std::string mnt = dir / "mnt", exe = dir / "changewait";
+	std::filesystem::copy_file(CHANGEWAIT_BINARY, exe);
+	ASSERT_EQ(chmod(exe.c_str(), 0755), 0);
+	ASSERT_EQ(mkdir(mnt.c_str(), 0755), 0);
+	const Target copy{"copy", {exe}, false, ""};
+	for (int run = 0; run < 20; run++) {
+		if (mount("changewait-test", mnt.c_str(), "tmpfs", 0, "size=64k") != 0)
+			GTEST_SKIP() << "cannot mount a tmpfs here: " << strerror(errno);
+		{
+			Program p(copy, {"out.txt"}, mnt);
+			ASSERT_TRUE(p.WaitUntilWatching(mnt));
+			WriteText(mnt + "/out.txt", "data");
+			ASSERT_EQ(p.WaitForExit(), 0);
+		}
+		EXPECT_EQ(umount(mnt.c_str()), 0) << "run " << run << ": " << strerror(errno);
+		const int fd = open(exe.c_str(), O_WRONLY);
+		EXPECT_GE(fd, 0) << "run " << run << ": " << strerror(errno);
+		close(fd);
+		if (testing::Test::HasFailure()) {
+			umount2(mnt.c_str(), MNT_DETACH);
+			return;
+		}
+	}
+}
+
+// Back to back against a writer that rewrites the file every millisecond:
+// each run ends with 0, none finds its instances or watches used up by the
+// teardown of those before it.
+TEST(Ending, BackToBackRunsAllSeeTheData)
+{
+	TempDir dir;
+	std::atomic<bool> stop{false};
+	std::thread writer([&] {
+		for (int i = 0; !stop; i++) {
+			WriteText(dir / "out.txt", std::to_string(i));
+			std::this_thread::sleep_for(1ms);
+		}
+	});
+	int ended = 0;
+	for (int run = 0; run < 400; run++) {
+		Program p({dir / "out.txt"});
+		const auto status = p.WaitForExit(30s);
+		if (status != 0) {
+			ADD_FAILURE() << "run " << run << " ended with " << (status ? std::to_string(*status) : "nothing")
+				      << ": " << p.Err();
+			break;
+		}
+		ended++;
+	}
+	stop = true;
+	writer.join();
+	EXPECT_EQ(ended, 400);
+}
 
 }  // namespace

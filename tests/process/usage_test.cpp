@@ -1,7 +1,11 @@
-// usage_test.cpp - no file named: the message, exit code 0, at once.
+// usage_test.cpp - which file the command line names: none (the message,
+// exit code 2, at once), or argv[1] whole, whatever the program is called.
 #include "launcher.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,15 +25,69 @@ const Case Cases[] = {
 
 class Usage : public testing::TestWithParam<Case> {};
 
-TEST_P(Usage, SaysSoAndEndsWithZero)
+TEST_P(Usage, SaysSoAndEndsWithTwo)
 {
 	Program p(GetParam().args);
-	EXPECT_EQ(p.WaitForExit(), 0);
+	EXPECT_EQ(p.WaitForExit(), 2);
 	EXPECT_EQ(p.Err(), "Dateiname angeben!\n");
 	EXPECT_EQ(p.Out(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Process, Usage, testing::ValuesIn(Cases),
 			 [](const testing::TestParamInfo<Case> &i) { return std::string(i.param.name); });
+
+// How the program is started, and the argument it is given: the file it
+// must then wait for is dir/<file>.
+struct Naming {
+	const char *name;
+	std::vector<std::string> command;  // before the arguments; empty: the binary
+	std::vector<std::string> args;     // "DIR/" stands for the test's directory
+	const char *file;
+	friend void PrintTo(const Naming &n, std::ostream *os) { *os << n.name; }
+};
+
+const std::string Bash = "/bin/bash";
+
+const Naming Namings[] = {
+	{"quote_in_program_name", {Bash, "-c", "exec -a 'x\"y' \"$0\" \"$@\"", CHANGEWAIT_BINARY}, {"DIR/out.txt"}, "out.txt"},
+	{"quoted_directory_of_program", {"DIR/my \"tools\"/changewait"}, {"DIR/out.txt"}, "out.txt"},
+	{"unclosed_quote_then_more", {}, {"DIR/x\"", "--verbose"}, "x"},
+	{"quotes_and_blanks", {}, {"DIR/my \"best\" file.txt"}, "my best file.txt"},
+	{"leading_blank_kept", {}, {"DIR/ lead.txt"}, " lead.txt"},
+};
+
+class Arguments : public testing::TestWithParam<Naming> {};
+
+TEST_P(Arguments, NameTheFileWhole)
+{
+	const Naming &n = GetParam();
+	TempDir dir;
+	const auto expand = [&](std::string s) {
+		if (s.rfind("DIR/", 0) == 0)
+			s = dir / s.substr(4);
+		return s;
+	};
+	ASSERT_EQ(mkdir((dir / "my \"tools\"").c_str(), 0755), 0);
+	ASSERT_EQ(symlink(CHANGEWAIT_BINARY, (dir / "my \"tools\"/changewait").c_str()), 0);
+	Target t{"named", {}, false, ""};
+	for (const std::string &c : n.command.empty() ? std::vector<std::string>{CHANGEWAIT_BINARY} : n.command)
+		t.command.push_back(expand(c));
+	if (t.command[0] == Bash && access(Bash.c_str(), X_OK) != 0)
+		GTEST_SKIP() << "bash is needed for exec -a";
+	std::vector<std::string> args;
+	for (const std::string &a : n.args)
+		args.push_back(expand(a));
+
+	Program p(t, args);
+	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+	WriteText(dir / "out", "not this one");
+	EXPECT_TRUE(p.StillRunningAfter());
+	WriteText(dir / n.file, "data");
+	EXPECT_EQ(p.WaitForExit(), 0);
+	EXPECT_EQ(p.Err(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Process, Arguments, testing::ValuesIn(Namings),
+			 [](const auto &i) { return std::string(i.param.name); });
 
 }  // namespace

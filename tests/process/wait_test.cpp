@@ -263,4 +263,74 @@ TEST_P(Names, UsesNoProcessorTimeWhileWaiting)
 INSTANTIATE_TEST_SUITE_P(Process, Names, testing::ValuesIn(AllTargets()),
 			 [](const auto &i) { return TargetName(i.param); });
 
+// Ways the path stops leading to the watched directory while the program
+// waits, also while something keeps the directory alive: each ends it at
+// once with 1. Paths are relative to the test's directory, which is also
+// where the program starts unless a case says otherwise.
+struct Fate {
+	const char *name;
+	const char *cwd;  // the program's working directory, "" for the test's
+	const char *arg;
+	const char *watched;  // the directory it must watch
+	Step act;
+	const char *named;  // the directory the message names
+	friend void PrintTo(const Fate &f, std::ostream *os) { *os << f.name; }
+};
+
+std::vector<int> Held;  // descriptors that keep a directory alive for a case
+
+void Rmdir(const std::string &path) { ASSERT_EQ(rmdir(path.c_str()), 0) << path; }
+void Rename(const std::string &from, const std::string &to) { ASSERT_EQ(rename(from.c_str(), to.c_str()), 0) << from; }
+
+const Fate FateCases[] = {
+	{"deleted_while_the_working_directory", "sub", "out.txt", "sub", [](const TempDir &d) { Rmdir(d / "sub"); }, "."},
+	{"deleted_while_held_open", "", "sub/out.txt", "sub",
+	 [](const TempDir &d) {
+		 Held.push_back(open((d / "sub").c_str(), O_RDONLY | O_DIRECTORY));
+		 Rmdir(d / "sub");
+	 },
+	 "sub"},
+	{"renamed_away", "", "sub/out.txt", "sub", [](const TempDir &d) { Rename(d / "sub", d / "old"); }, "sub"},
+	{"renamed_away_and_replaced", "", "sub/out.txt", "sub",
+	 [](const TempDir &d) {
+		 Rename(d / "sub", d / "old");
+		 ASSERT_EQ(mkdir((d / "sub").c_str(), 0755), 0);
+	 },
+	 "sub"},
+	{"link_re_pointed", "", "link/out.txt", "sub",
+	 [](const TempDir &d) {
+		 ASSERT_EQ(mkdir((d / "other").c_str(), 0755), 0);
+		 ASSERT_EQ(symlink("other", (d / "link.new").c_str()), 0);
+		 Rename(d / "link.new", d / "link");
+	 },
+	 "link"},
+};
+
+class Fates : public testing::TestWithParam<Fate> {};
+
+TEST_P(Fates, EndTheWaitWithOne)
+{
+	const Fate &f = GetParam();
+	TempDir dir;
+	ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
+	ASSERT_EQ(symlink("sub", (dir / "link").c_str()), 0);
+	Program p(LinuxTarget(), {f.arg}, *f.cwd ? dir / f.cwd : dir.Path());
+	ASSERT_TRUE(p.WaitUntilWatching(dir / f.watched));
+
+	// Other entries of the parent come and go: no end.
+	ASSERT_EQ(mkdir((dir / "sibling").c_str(), 0755), 0);
+	Rmdir(dir / "sibling");
+	WriteText(dir / "beside.txt", "data");
+	EXPECT_TRUE(p.StillRunningAfter());
+
+	f.act(dir);
+	EXPECT_EQ(p.WaitForExit(), 1);
+	EXPECT_EQ(p.Err(), std::string("Verzeichnis kann nicht beobachtet werden: ") + f.named + "\n");
+	for (int fd : Held)
+		close(fd);
+	Held.clear();
+}
+
+INSTANTIATE_TEST_SUITE_P(Process, Fates, testing::ValuesIn(FateCases), [](const auto &i) { return std::string(i.param.name); });
+
 }  // namespace

@@ -1,4 +1,5 @@
-// commandline_test.cpp - the Linux command-line text built from argv.
+// commandline_test.cpp - the Linux command-line text made from the file's
+// argument, and what intake then finds in it.
 #include "commandline.h"
 #include "intake.h"
 
@@ -9,49 +10,36 @@
 
 namespace {
 
-std::string Build(std::vector<std::string> args)
-{
-	std::vector<char *> argv;
-	for (std::string &a : args)
-		argv.push_back(a.data());
-	const size_t n = BuildCommandLine(static_cast<int>(argv.size()), argv.data(), nullptr);
-	std::string out(n + 1, '?');
-	EXPECT_EQ(BuildCommandLine(static_cast<int>(argv.size()), argv.data(), out.data()), n);
-	EXPECT_EQ(out[n], '\0');
-	out.resize(n);
-	return out;
-}
-
 struct Case {
 	const char *name;
-	std::vector<std::string> argv;
-	std::string text;
-	std::string argument;  // what intake then finds
+	std::string arg;       // argv[1]
+	std::string argument;  // what intake finds: argv[1] whole, less its quotes
 	friend void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 };
 
 const std::vector<Case> Cases = {
-	{"name_only", {"prog"}, "prog", ""},
-	{"plain", {"prog", "out.txt"}, "prog out.txt", "out.txt"},
-	{"empty_argument", {"prog", ""}, "prog \"\"", ""},
-	{"empty_then_name", {"prog", "", "x.txt"}, "prog \"\" x.txt", ""},
-	{"blank_inside", {"prog", "my data/out.txt"}, "prog \"my data/out.txt\"", "my data/out.txt"},
-	{"blanks_only", {"prog", "   "}, "prog \"   \"", "   "},
-	{"tab_and_newline", {"prog", "a\tb\nc"}, "prog \"a\tb\nc\"", "a\tb\nc"},
-	{"program_with_blank", {"/opt/my tools/changewait", "x"}, "\"/opt/my tools/changewait\" x", "x"},
-	{"quotes_kept_as_they_stand", {"prog", "\"\""}, "prog \"\"", ""},
-	{"quote_and_blank_not_wrapped", {"prog", "a\"b c\"d"}, "prog a\"b c\"d", "ab cd"},
-	{"quotes_group", {"prog", "\"x y\".txt"}, "prog \"x y\".txt", "x y.txt"},
-	{"only_first_counts", {"prog", "a", "b c"}, "prog a \"b c\"", "a"},
+	{"plain", "out.txt", "out.txt"},
+	{"empty", "", ""},
+	{"empty_quotes", "\"\"", ""},
+	{"blank_inside", "my data/out.txt", "my data/out.txt"},
+	{"blanks_only", "   ", "   "},
+	{"leading_and_trailing_blanks", " \tx\t ", " \tx\t "},
+	{"tab_and_newline", "a\tb\nc", "a\tb\nc"},
+	{"quotes_dropped_blanks_kept", "a\"b c\"d", "ab cd"},
+	{"quotes_and_blanks", "my \"best\" file.txt", "my best file.txt"},
+	{"unclosed_quote", "x\"", "x"},
+	{"quote_then_blank", "\" lead", " lead"},
 };
 
 class CommandLine : public testing::TestWithParam<Case> {};
 
-TEST_P(CommandLine, JoinsAndQuotesLikeWindows)
+TEST_P(CommandLine, TakesTheArgumentWhole)
 {
 	const Case &c = GetParam();
-	std::string text = Build(c.argv);
-	EXPECT_EQ(text, c.text);
+	std::vector<char> text(c.arg.size() + 32, '?');
+	const size_t n = BuildCommandLine(c.arg.c_str(), text.data(), text.size());
+	ASSERT_LT(n, text.size());
+	EXPECT_EQ(text[n], '\0');
 	char *cursor = text.data();
 	TakeArgument(&cursor);
 	EXPECT_EQ(std::string(cursor), c.argument);
@@ -59,5 +47,16 @@ TEST_P(CommandLine, JoinsAndQuotesLikeWindows)
 
 INSTANTIATE_TEST_SUITE_P(Argv, CommandLine, testing::ValuesIn(Cases),
 			 [](const testing::TestParamInfo<Case> &i) { return std::string(i.param.name); });
+
+// What does not fit is cut, never written past the buffer.
+TEST(CommandLineLimit, StaysInsideTheBuffer)
+{
+	const std::string arg(100, 'a');
+	std::vector<char> text(40, '?');
+	const size_t n = BuildCommandLine(arg.c_str(), text.data(), 30);
+	EXPECT_EQ(n, 29u);
+	EXPECT_EQ(text[29], '\0');
+	EXPECT_EQ(text[30], '?');
+}
 
 }  // namespace

@@ -2,10 +2,11 @@
 # message-box.sh - with no file named, the Windows program shows a real
 # message box: "Dateiname angeben!", the default caption, an OK button.
 # Under Xvfb it finds the box, checks its title, keeps a screenshot, presses
-# OK, and requires exit code 0.
-# Usage: message-box.sh EXE WINEPREFIX ARTIFACT_DIR
+# OK, and requires exit code 2. The real 32-bit program is checked the same
+# way where this kernel runs 32-bit code.
+# Usage: message-box.sh EXE WINEPREFIX ARTIFACT_DIR [EXE32]
 set -u
-exe=$1 prefix=$2 shots=$3
+exe=$1 prefix=$2 shots=$3 exe32=${4:-}
 wine=/usr/lib/wine/wine64
 for tool in $wine Xvfb xdotool import; do
 	command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -59,7 +60,7 @@ check() { # name, then the command that starts the program
 		echo "FAIL $name: still running after OK"; kill $pid; fail=1; return
 	fi
 	wait $pid; rc=$?
-	[ $rc -eq 0 ] || { echo "FAIL $name: exit code $rc"; fail=1; }
+	[ $rc -eq 2 ] || { echo "FAIL $name: exit code $rc, not 2"; fail=1; }
 	[ -s "$work/out" ] && { echo "FAIL $name: wrote to standard output"; fail=1; }
 	echo "ok $name: box '$title' shown, dismissed with OK, exit code $rc; $shots/message-box-$name.png"
 }
@@ -70,4 +71,9 @@ check no-argument $wine "$exe"
 winexe=$(printf 'Z:%s' "$exe" | tr / '\\')
 printf '@"%s" ""\r\n' "$winexe" >"$work/run.bat"
 check empty-quotes $wine cmd /c "Z:$(echo "$work" | tr / '\\')\\run.bat"
+if [ -n "$exe32" ] && [ -x /usr/lib/wine/wine ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+	check 32-bit /usr/lib/wine/wine "$exe32"
+else
+	echo "skipped 32-bit: this kernel does not run 32-bit programs, or 32-bit Wine is missing"
+fi
 exit $fail
