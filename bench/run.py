@@ -203,11 +203,15 @@ def startup_round(cs, work):
 
 def idle_round(cs, seconds, work):
     """All waiters at once, over the same quiet interval."""
-    running = []
+    started = []
     for c in cs:
         d = tempfile.mkdtemp(dir=work)
         pid, _ = start(c, d)
-        running.append((c, pid, cpu_ns(pid)))
+        started.append((c, pid))
+    # Only once all have started: each one's start is an event in the
+    # others' parent directory.
+    time.sleep(0.2)
+    running = [(c, pid, cpu_ns(pid)) for c, pid in started]
     time.sleep(seconds)
     for c, pid, before in running:
         c.idle = cpu_ns(pid) - before

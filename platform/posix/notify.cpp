@@ -148,6 +148,7 @@ extern "C" HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR directory, BOOL, DW
 	}
 	n->used = true;
 	n->lost = false;
+	PrepareHandOff();
 	return n;
 }
 
@@ -224,7 +225,7 @@ void HandOffNotifications(void)
 {
 	int fds[sizeof Slots / sizeof Slots[0]];
 	int count = 0;
-	if (!HandOffAllowed())
+	if (!HandOffReady())
 		return;
 	for (Notification &n : Slots) {
 		if (!n.used)
