@@ -1,15 +1,19 @@
 #!/bin/sh
 # setup.sh - installs from Debian's archive what the build and tests need,
-# only what is missing. Usage: scripts/setup.sh [build|test|bench]
+# only what is missing. Usage: scripts/setup.sh [build|package|test|bench]
 set -eu
 want=${1:-test}
 
 packages="cmake ninja-build g++ make"
+if [ "$want" = package ] || [ "$want" = test ]; then
+	# The Windows program; dpkg-shlibdeps and file for the .deb's dependencies.
+	packages="$packages g++-mingw-w64-i686 dpkg-dev file"
+fi
 if [ "$want" = test ]; then
 	# The Windows program (32-bit, and x86-64 for 64-bit Wine), Wine with its
 	# 32-bit part, and a display for the message box.
 	packages="$packages libgtest-dev libgmock-dev
-		g++-mingw-w64-i686 g++-mingw-w64-x86-64
+		g++-mingw-w64-x86-64
 		wine wine64 wine32:i386 xvfb xdotool x11-apps imagemagick
 		clang libclang-rt-14-dev clang-tidy cppcheck inotify-tools util-linux
 		lintian man-db groff-base unzip"

@@ -19,7 +19,7 @@ static const char NAME[] = "changewait \"";
 // allocation must never read as "no argument".
 static char CommandLine[sizeof NAME + 32 * 65536 + 1];
 
-static const char *Argument;
+static const char *Argument = "";
 
 size_t BuildCommandLine(const char *arg, char *out, size_t size)
 {
@@ -41,6 +41,6 @@ void KeepArguments(int argc, char **argv)
 extern "C" LPSTR WINAPI GetCommandLineA(void)
 {
 	if (CommandLine[0] == '\0')
-		BuildCommandLine(Argument != nullptr ? Argument : "", CommandLine, sizeof CommandLine);
+		BuildCommandLine(Argument, CommandLine, sizeof CommandLine);
 	return CommandLine;
 }

@@ -169,9 +169,7 @@ static bool Signals(const Notification *n, const struct inotify_event *ev, bool 
 	}
 	if (ev->mask & SELF_EVENTS) {
 		*look = true;
-		if (ev->mask & IN_IGNORED)
-			return true;
-		return false;
+		return (ev->mask & IN_IGNORED) != 0;
 	}
 	return true;
 }

@@ -13,7 +13,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 bat=$("$src/tests/package/readme-blocks.sh" "$src/README.md" bat "$work")
 [ -n "$bat" ] || { echo "FAIL: the README shows no batch example"; exit 1; }
-cmp -s "$bat" "$src/examples/wait-for-output.bat" || { echo "FAIL: the README's batch example is not examples/wait-for-output.bat"; exit 1; }
+# The file has CRLF line ends, as cmd expects; the README's block has none.
+tr -d '\r' <"$src/examples/wait-for-output.bat" | cmp -s "$bat" - ||
+	{ echo "FAIL: the README's batch example is not examples/wait-for-output.bat"; exit 1; }
+[ "$(grep -c "$(printf '\r')\$" "$src/examples/wait-for-output.bat")" -eq "$(wc -l <"$src/examples/wait-for-output.bat")" ] ||
+	{ echo "FAIL: examples/wait-for-output.bat does not have CRLF line ends"; exit 1; }
 out=$(WINEPREFIX=$prefix WINEDEBUG=-all WINEPATH=$(native "$src/build/wine") \
 	timeout 120 $wine cmd /c "$(native "$bat")" | tr -d '\r')
 [ "$out" = "42 results" ] || { echo "FAIL: the batch example printed '$out'"; exit 1; }

@@ -65,6 +65,18 @@ const Target &UnderSeccomp()
 	return t;
 }
 
+// With a stack of 20 KiB, on which small tools such as sleep(1) run.
+const Target &SmallStack()
+{
+	static const Target t{"small_stack",
+			      {"/usr/bin/prlimit", "--stack=20480", CHANGEWAIT_BINARY},
+			      false,
+			      SANITIZED ? "the sanitizers' runtime needs a larger stack"
+			      : access("/usr/bin/prlimit", X_OK) != 0 ? "prlimit (util-linux) is needed"
+								     : ""};
+	return t;
+}
+
 std::string None(const TempDir &) { return ""; }
 
 void SkipIfMissing(const Target &t)
@@ -108,6 +120,14 @@ const Ending Endings[] = {
 	 [](const TempDir &d, std::unique_ptr<Program> &p) {
 		 SkipIfMissing(UnderSeccomp());
 		 p = Start({d / "out.txt"}, UnderSeccomp());
+		 ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
+		 WriteText(d / "out.txt", "data");
+	 },
+	 0, None},
+	{"small_stack",
+	 [](const TempDir &d, std::unique_ptr<Program> &p) {
+		 SkipIfMissing(SmallStack());
+		 p = Start({d / "out.txt"}, SmallStack());
 		 ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
 		 WriteText(d / "out.txt", "data");
 	 },
