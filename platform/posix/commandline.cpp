@@ -17,7 +17,7 @@ static const char NAME[] = "changewait \"";
 // The longest single argument the kernel passes is 32 pages; 64 KiB is the
 // largest page size Linux runs with. A static buffer, because a failed
 // allocation must never read as "no argument".
-static char CommandLine[sizeof NAME + 32 * 65536 + 1];
+static char CommandLine[sizeof NAME + size_t{32} * 65536 + 1];
 
 static const char *Argument = "";
 

@@ -22,12 +22,12 @@
 #include <unistd.h>
 
 struct Notification {
-	int fd;
-	int dirWatch;
-	int parentWatch;    // -1 where the parent cannot be watched
 	const char *entry;  // the directory's name in its parent; null: any directory
 	dev_t dev;
 	ino_t ino;
+	int fd;
+	int dirWatch;
+	int parentWatch;  // -1 where the parent cannot be watched
 	bool used;
 	bool lost;  // the path no longer leads to the watched directory
 	char path[PATH_MAX];
@@ -162,8 +162,9 @@ static bool Signals(const Notification *n, const struct inotify_event *ev, bool 
 	}
 	if (ev->wd == n->parentWatch) {
 		// The parent itself gone, or an entry that may be the directory's.
-		if ((ev->mask & IN_IGNORED) ||
-		    (n->entry == nullptr ? (ev->mask & IN_ISDIR) != 0 : ev->len > 0 && strcmp(ev->name, n->entry) == 0))
+		const bool mine = n->entry == nullptr ? (ev->mask & IN_ISDIR) != 0
+		                                      : ev->len > 0 && strcmp(ev->name, n->entry) == 0;
+		if (mine || (ev->mask & IN_IGNORED))
 			*look = true;
 		return false;
 	}

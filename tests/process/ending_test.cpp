@@ -79,20 +79,19 @@ const Target &SmallStack()
 
 std::string None(const TempDir &) { return ""; }
 
-void SkipIfMissing(const Target &t)
+// Starts the program as t and ends it with data; skips where t cannot run.
+void EndWithData(const TempDir &d, std::unique_ptr<Program> &p, const Target &t = LinuxTarget(),
+		 const std::vector<std::string> &env = {})
 {
 	if (!t.missing.empty())
 		GTEST_SKIP() << t.missing;
+	p = Start({d / "out.txt"}, t, env);
+	ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
+	WriteText(d / "out.txt", "data");
 }
 
 const Ending Endings[] = {
-	{"data",
-	 [](const TempDir &d, std::unique_ptr<Program> &p) {
-		 p = Start({d / "out.txt"});
-		 ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
-		 WriteText(d / "out.txt", "data");
-	 },
-	 0, None},
+	{"data", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p); }, 0, None},
 	{"usage", [](const TempDir &, std::unique_ptr<Program> &p) { p = Start({}); }, 2,
 	 [](const TempDir &) { return std::string("Dateiname angeben!\n"); }},
 	{"set_up_failure", [](const TempDir &d, std::unique_ptr<Program> &p) { p = Start({d / "nodir/out.txt"}); },
@@ -107,31 +106,15 @@ const Ending Endings[] = {
 	 1, [](const TempDir &d) { return "Verzeichnis kann nicht beobachtet werden: " + d / "sub" + "\n"; }},
 	{"one_process_limit",
 	 [](const TempDir &d, std::unique_ptr<Program> &p) {
-		 SkipIfMissing(OneProcessOnly());
 		 ASSERT_EQ(chmod(d.Path().c_str(), 0755), 0);
 		 // The leak checker needs a thread of its own at the end, which
 		 // the limit refuses as well.
-		 p = Start({d / "out.txt"}, OneProcessOnly(), {"ASAN_OPTIONS=detect_leaks=0"});
-		 ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
-		 WriteText(d / "out.txt", "data");
+		 EndWithData(d, p, OneProcessOnly(), {"ASAN_OPTIONS=detect_leaks=0"});
 	 },
 	 0, None},
-	{"under_seccomp",
-	 [](const TempDir &d, std::unique_ptr<Program> &p) {
-		 SkipIfMissing(UnderSeccomp());
-		 p = Start({d / "out.txt"}, UnderSeccomp());
-		 ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
-		 WriteText(d / "out.txt", "data");
-	 },
-	 0, None},
-	{"small_stack",
-	 [](const TempDir &d, std::unique_ptr<Program> &p) {
-		 SkipIfMissing(SmallStack());
-		 p = Start({d / "out.txt"}, SmallStack());
-		 ASSERT_TRUE(p->WaitUntilWatching(d.Path()));
-		 WriteText(d / "out.txt", "data");
-	 },
-	 0, None},
+	{"under_seccomp", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, UnderSeccomp()); }, 0,
+	 None},
+	{"small_stack", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, SmallStack()); }, 0, None},
 	{"killed_while_waiting",
 	 [](const TempDir &d, std::unique_ptr<Program> &p) {
 		 p = Start({d / "out.txt"});
