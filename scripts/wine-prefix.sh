@@ -17,3 +17,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # A persistent server: every program start then takes a second or two.
 /usr/lib/wine/wineserver64 -p 600 2>/dev/null || true
+# Start the prefix's services now, with nothing of a test's open: they stay
+# for the server's lifetime, and a test whose output pipe they inherited
+# would never see it close.
+timeout 300 $wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
