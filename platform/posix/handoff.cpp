@@ -61,6 +61,17 @@ void PrepareHandOff(void)
 	struct io_uring_params params;
 	memset(&params, 0, sizeof params);
 	Ring = static_cast<int>(syscall(__NR_io_uring_setup, 1, &params));
+	if (Ring < 0)
+		return;
+	// Every stamp opens the file: under a descriptor limit the ring must
+	// not take the last free descriptor, or no stamp could be read again.
+	const int probe = fcntl(Ring, F_DUPFD_CLOEXEC, 0);
+	if (probe < 0) {
+		close(Ring);
+		Ring = -1;
+		return;
+	}
+	close(probe);
 }
 
 bool HandOffReady(void)

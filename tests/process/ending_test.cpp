@@ -77,6 +77,17 @@ const Target &SmallStack()
 	return t;
 }
 
+// With five descriptors: standard input, output and error, the notification
+// and the one each stamp opens.
+const Target &FewDescriptors()
+{
+	static const Target t{"few_descriptors",
+			      {"/usr/bin/prlimit", "--nofile=5", CHANGEWAIT_BINARY},
+			      false,
+			      access("/usr/bin/prlimit", X_OK) != 0 ? "prlimit (util-linux) is needed" : ""};
+	return t;
+}
+
 std::string None(const TempDir &) { return ""; }
 
 // Starts the program as t and ends it with data; skips where t cannot run.
@@ -115,6 +126,8 @@ const Ending Endings[] = {
 	{"under_seccomp", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, UnderSeccomp()); }, 0,
 	 None},
 	{"small_stack", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, SmallStack()); }, 0, None},
+	{"few_descriptors", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, FewDescriptors()); }, 0,
+	 None},
 	{"killed_while_waiting",
 	 [](const TempDir &d, std::unique_ptr<Program> &p) {
 		 p = Start({d / "out.txt"});
