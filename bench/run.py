@@ -151,20 +151,27 @@ def reap(pids):
             pass
 
 
+def timed_out(signum, frame):
+    raise TimeoutError
+
+
 def write_and_time(target, pid, limit=10.0):
-    """Writes 100 bytes, returns seconds until pid's exit is seen, or None."""
+    """Writes 100 bytes, returns seconds until pid's exit is seen, or None
+    when it has not ended within limit (a waiter that missed the write)."""
     t0 = time.perf_counter()
     fd = os.open(target, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
     os.write(fd, b"x" * 100)
     os.close(fd)
-    while True:
-        done, _ = os.waitpid(pid, os.WNOHANG if limit is not None else 0)
-        if done:
-            return time.perf_counter() - t0
-        if time.perf_counter() - t0 > limit:
-            return None
-        # Block in waitpid from here: a short sleep loop would add its own delay.
-        limit = None
+    # Blocks in waitpid, since a sleep loop would add its own delay; the
+    # timer's signal ends the wait if the exit does not come.
+    signal.setitimer(signal.ITIMER_REAL, limit)
+    try:
+        os.waitpid(pid, 0)
+        return time.perf_counter() - t0
+    except TimeoutError:
+        return None
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
 
 
 def latency_round(cs, trial, work):
@@ -390,6 +397,7 @@ def main():
     args.parent_storm = 10000 if args.quick else 50000
     idle = 2 if args.quick else 5
 
+    signal.signal(signal.SIGALRM, timed_out)
     # Orphans of the waiters come to this process, so they can be counted.
     ctypes.CDLL(None, use_errno=True).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
     work = tempfile.mkdtemp(prefix="changewait-bench-")
