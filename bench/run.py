@@ -128,12 +128,25 @@ def start(c, d):
 
 
 def stop(pid):
-    for p in reversed(tree(pid)):
+    procs = tree(pid)
+    for p in reversed(procs):
         try:
             os.kill(p, signal.SIGKILL)
         except OSError:
             pass
     os.waitpid(pid, 0)
+    # Killed descendants come to this process, a subreaper, once their
+    # parents are gone: reap them, or they would be counted as left by
+    # whichever waiter's exit is seen next.
+    for p in procs[1:]:
+        while True:
+            try:
+                os.waitpid(p, 0)
+                break
+            except ChildProcessError:
+                if not os.path.exists(f"/proc/{p}"):
+                    break  # reaped by its own parent
+                time.sleep(0.001)
 
 
 def adopted():
