@@ -101,6 +101,9 @@ Program::Program(const Target &target, const std::vector<std::string> &args, con
 		dup2(devnull, 0);
 		dup2(outFd, 1);
 		dup2(errFd, 2);
+		// The program starts with these three alone, as from a shell:
+		// nothing this process or its runner left open.
+		close_range(3, ~0U, 0);
 		if (!cwd.empty() && chdir(cwd.c_str()) != 0)
 			_exit(127);
 		for (const std::string &e : env)
