@@ -234,7 +234,6 @@ void HandOffNotifications(void)
 			inotify_rm_watch(n.fd, n.parentWatch);
 		fds[count++] = n.fd;
 	}
-	if (count > 0 && HandOffDescriptors(fds, count))
-		for (Notification &n : Slots)
-			n.used = false;
+	if (count > 0)
+		HandOffDescriptors(fds, count);
 }
