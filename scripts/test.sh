@@ -2,6 +2,7 @@
 # test.sh - installs what is missing, builds both platforms and runs every
 # test: the Linux program, the Windows program under Wine, static analysis,
 # and the whole Linux suite again under the sanitizers with the fuzzers.
+# Ends with a summary of what ran and what was skipped, and why.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/build.sh all
@@ -11,7 +12,20 @@ scripts/analyze.sh
 scripts/wine-prefix.sh
 # Leave no wine server running once the tests are over.
 trap 'WINEPREFIX="$PWD/build/wineprefix" /usr/lib/wine/wineserver64 -k 2>/dev/null || true' EXIT
-ctest --preset linux -j2 --timeout 900
+# Both suites run whatever the first gives; the summary and the status come
+# after both.
+failed=""
+report=$PWD/build/ctest
+mkdir -p "$report"
+ctest --preset linux -j2 --timeout 900 --no-tests=error --output-junit "$report/release.xml" ||
+	failed="$failed release"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
-ctest --preset sanitize -j2 --timeout 900
+ctest --preset sanitize -j2 --timeout 900 --no-tests=error --output-junit "$report/sanitized.xml" ||
+	failed="$failed sanitized"
+scripts/summary.sh "$report/release.xml" "$report/sanitized.xml" || failed="$failed wine"
+if [ -n "$failed" ]; then
+	echo "test.sh: FAILED:$failed"
+	exit 1
+fi
+echo "test.sh: passed"

@@ -106,5 +106,5 @@ if command -v lintian >/dev/null 2>&1; then
 	[ -z "$errors" ] || fail "lintian: $errors"
 	echo "ok: lintian reports no errors and no copyright warnings"
 else
-	echo "note: lintian is not installed; not run"
+	echo "skipped: lintian's check of the .deb, lintian is not installed"
 fi

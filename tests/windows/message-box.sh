@@ -71,9 +71,13 @@ check no-argument $wine "$exe"
 winexe=$(printf 'Z:%s' "$exe" | tr / '\\')
 printf '@"%s" ""\r\n' "$winexe" >"$work/run.bat"
 check empty-quotes $wine cmd /c "Z:$(echo "$work" | tr / '\\')\\run.bat"
-if [ -n "$exe32" ] && [ -x /usr/lib/wine/wine ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-	check 32-bit /usr/lib/wine/wine "$exe32"
+# A "skipped:" line is listed in scripts/test.sh's summary.
+if [ -z "$exe32" ]; then :
+elif [ ! -x /usr/lib/wine/wine ]; then
+	echo "skipped: the 32-bit program's box, 32-bit Wine (wine32:i386) is not installed"
+elif ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+	echo "skipped: the 32-bit program's box, this kernel does not run 32-bit programs"
 else
-	echo "skipped 32-bit: this kernel does not run 32-bit programs, or 32-bit Wine is missing"
+	check 32-bit /usr/lib/wine/wine "$exe32"
 fi
 exit $fail

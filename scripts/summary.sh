@@ -1,0 +1,66 @@
+#!/bin/sh
+# summary.sh - what a test run did, from ctest's JUnit reports: per build,
+# how many tests passed, failed and were skipped, and each skip with its
+# reason (the line after gtest's "Skipped", a script's "SKIP:" line, or a
+# passing script's "skipped:" line for a part it left out); then what set-up
+# could not install. Ends 1 if the Windows tests of the x86-64 program under
+# 64-bit Wine did not all run: a missing Wine must not pass for a pass.
+# Usage: summary.sh RELEASE_REPORT SANITIZE_REPORT
+set -eu
+cd "$(dirname "$0")/.."
+
+# One line per test: build, status (run, fail, notrun), name, reason.
+tests() { # label, report
+	awk -v label="$1" '
+	/<testcase name="/ {
+		name = $0; sub(/.*<testcase name="/, "", name); sub(/".*/, "", name)
+		sub(/  # GetParam.*/, "", name)
+		status = $0; sub(/.*status="/, "", status); sub(/".*/, "", status)
+		reason = ""; after = 0; next
+	}
+	{ sub(/^[ \t]*<system-out>/, "") }
+	after { reason = $0; after = 0 }
+	/:[0-9]+: Skipped$/ { after = 1 }
+	/^SKIP: / && reason == "" { reason = substr($0, 7) }
+	/^skipped: / { printf "%s\tpart\t%s\t%s\n", label, name, substr($0, 10) }
+	/<\/testcase>/ { printf "%s\t%s\t%s\t%s\n", label, status, name, reason }
+	' "$2"
+}
+
+list=$(mktemp)
+trap 'rm -f "$list"' EXIT
+tests release "$1" >"$list"
+tests sanitized "$2" >>"$list"
+
+echo "== summary =="
+for label in release sanitized; do
+	awk -F '\t' -v label="$label" '$1 == label && $2 != "part" { n[$2]++; all++ }
+	END { printf "%s build: %d tests, %d passed, %d failed, %d skipped\n",
+		label, all, n["run"], n["fail"], n["notrun"] }' "$list"
+	# Skips that share a reason on one line.
+	awk -F '\t' -v label="$label" '$1 == label && ($2 == "notrun" || $2 == "part") {
+		if (!($4 in first)) { first[$4] = ($2 == "part" ? "in " : "") $3; order[++k] = $4 }
+		count[$4]++
+	}
+	END { for (i = 1; i <= k; i++) {
+		r = order[i]; more = count[r] > 1 ? " and " count[r] - 1 " more" : ""
+		printf "  skipped %s%s: %s\n", first[r], more, r == "" ? "(no reason given)" : r
+	} }' "$list"
+	awk -F '\t' -v label="$label" '$1 == label && $2 == "fail" { print "  FAILED " $3 }' "$list"
+done
+[ -s build/setup-skipped ] && sed 's/^/set-up: /' build/setup-skipped
+
+# The Windows tests under 64-bit Wine: all of them, in the release build.
+wine='wine|^Windows\.|^RawCommandLine\.|^windows_message_box$|^readme_batch_example$'
+awk -F '\t' -v wine="$wine" '
+	$1 == "release" && $2 != "part" && $3 ~ wine && $3 != "windows_32bit_under_wine" {
+		n[$2 == "notrun" ? "skipped" : "ran"]++
+	}
+	END {
+		if (n["ran"] == 0 || n["skipped"] > 0) {
+			printf "FAIL: Windows tests under 64-bit Wine: %d ran, %d skipped; they must all run\n",
+				n["ran"], n["skipped"]
+			exit 1
+		}
+		printf "Windows tests under 64-bit Wine: all %d ran\n", n["ran"]
+	}' "$list"
