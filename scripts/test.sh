@@ -23,7 +23,7 @@ cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize -j2 --timeout 900 --no-tests=error --output-junit "$report/sanitized.xml" ||
 	failed="$failed sanitized"
-scripts/summary.sh "$report/release.xml" "$report/sanitized.xml" || failed="$failed wine"
+scripts/summary.sh "$report/release.xml" "$report/sanitized.xml" || failed="$failed summary"
 if [ -n "$failed" ]; then
 	echo "test.sh: FAILED:$failed"
 	exit 1
