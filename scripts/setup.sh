@@ -44,8 +44,12 @@ adds() {
 	esac
 }
 
+# A package removed but not purged is missing too.
 missing() {
-	for p; do dpkg -s "$p" >/dev/null 2>&1 || printf '%s ' "$p"; done
+	for p; do
+		[ "$(dpkg-query -W -f '${db:Status-Status}' "$p" 2>/dev/null)" = installed ] ||
+			printf '%s ' "$p"
+	done
 }
 # shellcheck disable=SC2086
 need=$(missing $need)
