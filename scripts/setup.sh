@@ -1,6 +1,6 @@
 #!/bin/sh
 # setup.sh - installs from Debian's archive what a job needs, only what is
-# missing. Usage: scripts/setup.sh [build|deb|zip|package|test|bench]
+# missing. Usage: scripts/setup.sh [build|deb|zip|test|bench]
 #
 # Two kinds of packages. What the job cannot do without: if it cannot be
 # installed, set-up ends at once and names it. What only widens the tests:
@@ -14,23 +14,25 @@ job=${1:-test}
 
 need="cmake ninja-build g++ make"
 wide=""
+# dpkg-shlibdeps and file for the .deb's dependencies; MinGW for the zip.
+deb="dpkg-dev file"
+zip="g++-mingw-w64-i686"
 case $job in
 build) ;;
-deb) need="$need dpkg-dev file" ;;
-zip) need="$need g++-mingw-w64-i686" ;;
-package) need="$need dpkg-dev file g++-mingw-w64-i686" ;;
+deb) need="$need $deb" ;;
+zip) need="$need $zip" ;;
 test)
 	# Both Windows builds, 64-bit Wine and a display for the message box,
 	# GoogleTest, the sanitizers and the fuzzers, the analysers, and what
 	# the package test uses.
-	need="$need dpkg-dev file g++-mingw-w64-i686 g++-mingw-w64-x86-64
+	need="$need $deb $zip g++-mingw-w64-x86-64
 		wine wine64 xvfb xdotool imagemagick
 		libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-tidy cppcheck
 		util-linux git man-db groff-base unzip"
 	wide="wine32:i386 lintian" ;;
 bench) wide="inotify-tools gnuplot-nox" ;;
 *)
-	echo "usage: setup.sh [build|deb|zip|package|test|bench]" >&2
+	echo "usage: setup.sh [build|deb|zip|test|bench]" >&2
 	exit 2 ;;
 esac
 

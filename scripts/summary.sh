@@ -33,21 +33,28 @@ tests release "$1" >"$list"
 tests sanitized "$2" >>"$list"
 
 echo "== summary =="
-for label in release sanitized; do
-	awk -F '\t' -v label="$label" '$1 == label && $2 != "part" { n[$2]++; all++ }
-	END { printf "%s build: %d tests, %d passed, %d failed, %d skipped\n",
-		label, all, n["run"], n["fail"], n["notrun"] }' "$list"
-	# Skips that share a reason on one line.
-	awk -F '\t' -v label="$label" '$1 == label && ($2 == "notrun" || $2 == "part") {
-		if (!($4 in first)) { first[$4] = ($2 == "part" ? "in " : "") $3; order[++k] = $4 }
-		count[$4]++
+# Per build: the counts, the skips that share a reason on one line, the failures.
+awk -F '\t' '
+	$2 != "part" { all[$1]++; n[$1, $2]++ }
+	$2 == "fail" { failed[$1] = failed[$1] "  FAILED " $3 "\n" }
+	$2 == "notrun" || $2 == "part" {
+		if (!(($1, $4) in first)) {
+			first[$1, $4] = ($2 == "part" ? "in " : "") $3
+			order[$1, ++k[$1]] = $4
+		}
+		count[$1, $4]++
 	}
-	END { for (i = 1; i <= k; i++) {
-		r = order[i]; more = count[r] > 1 ? " and " count[r] - 1 " more" : ""
-		printf "  skipped %s%s: %s\n", first[r], more, r == "" ? "(no reason given)" : r
+	END { for (b = 1; b <= 2; b++) {
+		label = b == 1 ? "release" : "sanitized"
+		printf "%s build: %d tests, %d passed, %d failed, %d skipped\n", label,
+			all[label], n[label, "run"], n[label, "fail"], n[label, "notrun"]
+		for (i = 1; i <= k[label]; i++) {
+			r = order[label, i]; c = count[label, r]
+			printf "  skipped %s%s: %s\n", first[label, r], (c > 1 ? " and " c - 1 " more" : ""),
+				(r == "" ? "(no reason given)" : r)
+		}
+		printf "%s", failed[label]
 	} }' "$list"
-	awk -F '\t' -v label="$label" '$1 == label && $2 == "fail" { print "  FAILED " $3 }' "$list"
-done
 [ -s build/setup-skipped ] && sed 's/^/set-up: /' build/setup-skipped
 
 # The Windows tests under 64-bit Wine: all of them, in the release build.
