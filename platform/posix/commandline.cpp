@@ -11,6 +11,7 @@
 #include "windows.h"
 
 #include <string.h>
+#include <unistd.h>
 
 static const char NAME[] = "changewait \"";
 
@@ -43,4 +44,41 @@ extern "C" LPSTR WINAPI GetCommandLineA(void)
 	if (CommandLine[0] == '\0')
 		BuildCommandLine(Argument, CommandLine, sizeof CommandLine);
 	return CommandLine;
+}
+
+const char *NamedFile(void)
+{
+	static char name[PATH_MAX];
+	size_t n = 0;
+	for (const char *p = Argument; *p != '\0'; p++) {
+		if (*p == '"')
+			continue;
+		if (n == sizeof name - 1)
+			return nullptr;
+		name[n++] = *p;
+	}
+	name[n] = '\0';
+	return name;
+}
+
+// Too long when no path can be that long, or when its last part is longer
+// than its directory allows; a directory that cannot be asked is left to
+// the watch to report.
+bool NameTooLong(void)
+{
+	static char directory[PATH_MAX];
+	const char *name = NamedFile();
+	if (name == nullptr)
+		return true;
+	const char *slash = strrchr(name, '/');
+	const char *last = slash == nullptr ? name : slash + 1;
+	if (slash == nullptr) {
+		strcpy(directory, ".");
+	} else {
+		const size_t keep = slash == name ? 1 : static_cast<size_t>(slash - name);
+		memcpy(directory, name, keep);
+		directory[keep] = '\0';
+	}
+	const long most = *last == '\0' ? -1 : pathconf(directory, _PC_NAME_MAX);
+	return most > 0 && strlen(last) > static_cast<size_t>(most);
 }

@@ -13,4 +13,11 @@ size_t BuildCommandLine(const char *arg, char *out, size_t size);
 // Remembers the file's argument for GetCommandLineA; called once by main.
 void KeepArguments(int argc, char **argv);
 
+// The file's name as the program takes it: argv[1] less its double-quote
+// characters. Null when it is longer than any path can be.
+const char *NamedFile(void);
+
+// Whether the named file can never be created for the length of its name.
+bool NameTooLong(void);
+
 #endif

@@ -3,10 +3,15 @@
 // A stamp read must never block and must leave no trace, so only regular
 // files are opened: a FIFO, device or socket at the name, or a directory,
 // fails to open just as a file that is absent or unreadable does.
+//
+// The program's own lack of descriptors is not the file's state: where no
+// descriptor is left to open it with, the stamp is read from the look by
+// name that precedes the open.
 #include "windows.h"
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +33,9 @@ static bool Status(int fd, struct stat *st)
 	return fstat(fd, st) == 0;
 }
 
+// The handle of a file looked at by name only; never a descriptor.
+static const int LOOKED_AT = INT_MAX;
+
 static int DescriptorOf(HANDLE handle)
 {
 	return static_cast<int>(reinterpret_cast<INT_PTR>(handle));
@@ -38,11 +46,13 @@ extern "C" HFILE WINAPI _lopen(LPCSTR path, int)
 	struct stat st;
 	if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
 		return HFILE_ERROR;
-	const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+	if (fd < 0 && (errno == EMFILE || errno == ENFILE) && faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0)
+		fd = LOOKED_AT;
 	if (fd < 0)
 		return HFILE_ERROR;
 	// The name may have been replaced between the two looks.
-	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+	if (fd != LOOKED_AT && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
 		close(fd);
 		return HFILE_ERROR;
 	}
@@ -55,6 +65,8 @@ extern "C" HFILE WINAPI _lclose(HFILE file)
 {
 	if (file == Opened.fd)
 		Opened.fd = -1;
+	if (file == LOOKED_AT)
+		return 0;
 	return close(file) == 0 ? 0 : HFILE_ERROR;
 }
 

@@ -20,6 +20,7 @@
 // and the process simply ends as it would have.
 #include "handoff.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <linux/io_uring.h>
 #include <string.h>
@@ -27,25 +28,41 @@
 #include <unistd.h>
 
 // Reads the Seccomp line of /proc/self/status with open, read and close,
-// calls this program makes anyway; asking prctl(2) would be a new one.
+// calls this program makes anyway; asking prctl(2) would be a new one. The
+// line comes after the Groups line, which for a member of many groups runs
+// to hundreds of kilobytes, so the file is read to the line in pieces.
 static bool UnderSeccomp()
 {
-	static char status[4096];
+	static const char KEY[] = "Seccomp:";
+	static char chunk[4096];
 	const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
 	if (fd < 0)
 		return true;  // cannot tell: assume a filter
-	const ssize_t n = read(fd, status, sizeof status - 1);
-	close(fd);
-	if (n <= 0)
-		return true;
-	status[n] = '\0';
-	const char *line = strstr(status, "\nSeccomp:");
-	if (line == nullptr)
-		return false;  // a kernel without seccomp
-	line += strlen("\nSeccomp:");
-	while (*line == ' ' || *line == '\t')
-		line++;
-	return *line != '0';
+	size_t matched = 0;  // characters of KEY at the start of this line
+	bool other = false;  // this line is another one
+	for (;;) {
+		const ssize_t n = read(fd, chunk, sizeof chunk);
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n <= 0) {
+			close(fd);
+			return n < 0;  // at the end: a kernel without seccomp
+		}
+		for (ssize_t i = 0; i < n; i++) {
+			const char c = chunk[i];
+			if (c == '\n') {
+				matched = 0;
+				other = false;
+			} else if (other || ((c == ' ' || c == '\t') && matched == sizeof KEY - 1)) {
+				continue;
+			} else if (matched < sizeof KEY - 1) {
+				other = c != KEY[matched++];
+			} else {
+				close(fd);
+				return c != '0';
+			}
+		}
+	}
 }
 
 static int Ring = -1;

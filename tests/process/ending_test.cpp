@@ -18,6 +18,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <thread>
 
 namespace {
@@ -33,9 +34,9 @@ struct Ending {
 };
 
 std::unique_ptr<Program> Start(const std::vector<std::string> &args, const Target &t = LinuxTarget(),
-			       const std::vector<std::string> &env = {})
+			       const std::vector<std::string> &env = {}, Output output = Output::Pipes)
 {
-	return std::make_unique<Program>(t, args, "", env, Output::Pipes);
+	return std::make_unique<Program>(t, args, "", env, output);
 }
 
 // As nobody with a limit of one process: the end must not need another.
@@ -54,12 +55,32 @@ const Target &OneProcessOnly()
 
 // Under a seccomp filter that kills on the calls of the end's hand-off: the
 // program must not make them and must end as it would without the filter.
+// In a thousand groups, the filter's line in /proc/self/status lies far
+// past its first page.
+Target Seccomp(const char *name, std::vector<std::string> prefix)
+{
+	Target s{name, prefix, false, ""};
+	s.command.insert(s.command.end(), {SECCOMP_RUN, CHANGEWAIT_BINARY});
+	if (system(SECCOMP_RUN " /bin/true 2>/dev/null") != 0)
+		s.missing = "no seccomp filter can be installed here";
+	return s;
+}
+
 const Target &UnderSeccomp()
 {
+	static const Target t = Seccomp("seccomp", {});
+	return t;
+}
+
+const Target &UnderSeccompInManyGroups()
+{
 	static const Target t = [] {
-		Target s{"seccomp", {SECCOMP_RUN, CHANGEWAIT_BINARY}, false, ""};
-		if (system(SECCOMP_RUN " /bin/true 2>/dev/null") != 0)
-			s.missing = "no seccomp filter can be installed here";
+		std::string groups = "--groups=100000";
+		for (int g = 100001; g < 101000; g++)
+			groups += "," + std::to_string(g);
+		Target s = Seccomp("seccomp_many_groups", {"/usr/bin/setpriv", groups, "--"});
+		if (geteuid() != 0)
+			s.missing = "needs root to join a thousand groups";
 		return s;
 	}();
 	return t;
@@ -77,14 +98,17 @@ const Target &SmallStack()
 	return t;
 }
 
-// With five descriptors: standard input, output and error, the notification
-// and the one each stamp opens.
-const Target &FewDescriptors()
+// With n descriptors: standard input, output and error, the notification,
+// and as many more as are left, if any.
+const Target &FewDescriptors(int n)
 {
-	static const Target t{"few_descriptors",
-			      {"/usr/bin/prlimit", "--nofile=5", CHANGEWAIT_BINARY},
-			      false,
-			      access("/usr/bin/prlimit", X_OK) != 0 ? "prlimit (util-linux) is needed" : ""};
+	static std::map<int, Target> made;
+	Target &t = made[n];
+	if (t.name.empty())
+		t = Target{"nofile_" + std::to_string(n),
+			   {"/usr/bin/prlimit", "--nofile=" + std::to_string(n), CHANGEWAIT_BINARY},
+			   false,
+			   access("/usr/bin/prlimit", X_OK) != 0 ? "prlimit (util-linux) is needed" : ""};
 	return t;
 }
 
@@ -126,8 +150,22 @@ const Ending Endings[] = {
 	{"under_seccomp", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, UnderSeccomp()); }, 0,
 	 None},
 	{"small_stack", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, SmallStack()); }, 0, None},
-	{"few_descriptors", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, FewDescriptors()); }, 0,
-	 None},
+	{"under_seccomp_in_many_groups",
+	 [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, UnderSeccompInManyGroups()); }, 0, None},
+	{"four_descriptors", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, FewDescriptors(4)); },
+	 0, None},
+	{"five_descriptors", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, FewDescriptors(5)); },
+	 0, None},
+	{"six_descriptors", [](const TempDir &d, std::unique_ptr<Program> &p) { EndWithData(d, p, FewDescriptors(6)); },
+	 0, None},
+	// Whatever becomes of the line, the exit code tells the failure.
+	{"usage_to_a_gone_reader",
+	 [](const TempDir &, std::unique_ptr<Program> &p) { p = Start({}, LinuxTarget(), {}, Output::Gone); }, 2, None},
+	{"set_up_failure_to_a_gone_reader",
+	 [](const TempDir &d, std::unique_ptr<Program> &p) {
+		 p = Start({d / "nodir/out.txt"}, LinuxTarget(), {}, Output::Gone);
+	 },
+	 1, None},
 	{"killed_while_waiting",
 	 [](const TempDir &d, std::unique_ptr<Program> &p) {
 		 p = Start({d / "out.txt"});

@@ -76,13 +76,43 @@ TEST(Hostile, DevNullIsNeverOpened)
 	ExpectQuietWait(p);
 }
 
-TEST(Hostile, TenThousandCharactersEndAtOnceWithOne)
+// A name that can never be created ends at once, named as given, whatever
+// its directory; one that just fits is waited for.
+struct Length {
+	const char *name;
+	std::string (*arg)(const TempDir &dir);
+	bool tooLong;
+	friend void PrintTo(const Length &l, std::ostream *os) { *os << l.name; }
+};
+
+const Length Lengths[] = {
+	{"bare_255", [](const TempDir &) { return std::string(255, 'x'); }, false},
+	{"bare_256", [](const TempDir &) { return std::string(256, 'x'); }, true},
+	{"bare_4095", [](const TempDir &) { return std::string(4095, 'x'); }, true},
+	{"bare_100k", [](const TempDir &) { return std::string(100 * 1024, 'x'); }, true},
+	{"in_a_directory_300", [](const TempDir &d) { return d / std::string(300, 'x'); }, true},
+	{"in_tmp_10000", [](const TempDir &) { return "/tmp/" + std::string(10000, 'x'); }, true},
+};
+
+class NameOfLength : public testing::TestWithParam<Length> {};
+
+TEST_P(NameOfLength, EndsAtOnceOnlyWhenItCanNeverBeCreated)
 {
-	const std::string arg = "/tmp/" + std::string(10000, 'x');
-	Program p({arg});
-	EXPECT_EQ(p.WaitForExit(), 1);
-	EXPECT_EQ(p.Err(), "Verzeichnis kann nicht beobachtet werden: /tmp\n");
+	TempDir dir;
+	const std::string arg = GetParam().arg(dir);
+	Program p(LinuxTarget(), {arg}, dir.Path());
+	if (GetParam().tooLong) {
+		EXPECT_EQ(p.WaitForExit(), 1);
+		EXPECT_EQ(p.Err(), "Dateiname zu lang: " + arg + "\n");
+		return;
+	}
+	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+	WriteText(dir / arg, "data");
+	EXPECT_EQ(p.WaitForExit(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Process, NameOfLength, testing::ValuesIn(Lengths),
+			 [](const auto &i) { return std::string(i.param.name); });
 
 TEST(Hostile, BytesThatAreNotTextNameAFileLikeAnyOther)
 {

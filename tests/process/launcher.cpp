@@ -69,7 +69,7 @@ Program::Program(const Target &target, const std::vector<std::string> &args, con
 	: target_(target)
 {
 	int outFd, errFd;
-	if (output == Output::Pipes) {
+	if (output != Output::Files) {
 		int out[2], err[2];
 		if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
 			abort();
@@ -77,8 +77,13 @@ Program::Program(const Target &target, const std::vector<std::string> &args, con
 		pipes_[1] = err[0];
 		outFd = out[1];
 		errFd = err[1];
-		for (int fd : pipes_)
+		for (int &fd : pipes_) {
 			fcntl(fd, F_SETFL, O_NONBLOCK);
+			if (output == Output::Gone) {
+				close(fd);
+				fd = -1;
+			}
+		}
 	} else {
 		char tmpl[] = "/tmp/changewait-out-XXXXXX";
 		outFd = mkstemp(tmpl);
@@ -137,7 +142,7 @@ Program::~Program()
 bool Program::OutputsClosed()
 {
 	bool closed = true;
-	for (int i = 0; i < 2; i++) {
+	for (int i = 0; i < 2 && pipes_[i] >= 0; i++) {
 		char buf[4096];
 		ssize_t n;
 		while ((n = read(pipes_[i], buf, sizeof buf)) > 0)

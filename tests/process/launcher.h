@@ -34,8 +34,9 @@ const Target &LinuxTarget();
 const Target &WineTarget();
 std::vector<Target> AllTargets();
 
-// Where the program's standard output and error go.
-enum class Output { Files, Pipes };
+// Where the program's standard output and error go; Gone: pipes whose
+// readers have gone before the program starts.
+enum class Output { Files, Pipes, Gone };
 
 class Program {
 public:
