@@ -9,29 +9,54 @@
 // unmount events, is followed by a look at whether the path still leads to
 // the same, living directory; when it does not, the handle fails.
 //
+// The file the program was named is watched by itself as well, wherever its
+// name leads: a write through another of its names (a hard link, a
+// symbolic link's target, a bind mount's source) reaches its inode's watch
+// and no directory's. That watch follows the name whenever it may have come
+// to lead elsewhere, and while it stands the directory reports only entries
+// created, removed and renamed, so writes to other files wake no one.
+//
+// Some file systems change under this kernel without its knowledge (a
+// network or FUSE file system written from its other side), and the kernel
+// may refuse an instance or a watch for lack of resources. In both cases the
+// wait also ends after a period without an event, so that the caller looks
+// again; a starved handle asks for its instance again at each look.
+//
 // The kernel queues events, so a change made after a wait returned and
 // before the next wait is not lost: the next read returns at once. A wait
-// blocks in read(2) and never polls.
+// blocks in poll(2), with a time-out only in the cases above.
+#include "commandline.h"
 #include "handoff.h"
 #include "windows.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <string.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 struct Notification {
 	const char *entry;  // the directory's name in its parent; null: any directory
 	dev_t dev;
 	ino_t ino;
-	int fd;
+	int fd;  // -1: starved, no instance yet
 	int dirWatch;
 	int parentWatch;  // -1 where the parent cannot be watched
+	int fileWatch;    // -1 where the named file has no watch of its own
+	DWORD filter;
+	int period;  // milliseconds between looks; -1: none
+	bool remote;
 	bool used;
 	bool lost;  // the path no longer leads to the watched directory
 	char path[PATH_MAX];
 };
+
+// Half a second: a change made elsewhere is seen within a second of this
+// machine's being able to see it, at about a hundred looks a minute.
+static const int LOOK_PERIOD = 500;
 
 // The program holds one handle; a few more serve callers that open several.
 static Notification Slots[8];
@@ -42,16 +67,56 @@ alignas(struct inotify_event) static char Events[16384];
 static const uint32_t ENTRY_EVENTS = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
 static const uint32_t SELF_EVENTS = IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT | IN_IGNORED;
 
-static uint32_t EventsFor(DWORD filter)
+// A write, a truncation and a set modification time each change the
+// last-write time: IN_MODIFY covers the first two, IN_ATTRIB the third. A
+// change of the link count, a rename over it and a deletion come as
+// IN_ATTRIB, IN_MOVE_SELF and IN_DELETE_SELF: its name may lead elsewhere.
+static const uint32_t FILE_EVENTS = IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
+
+static uint32_t EventsFor(DWORD filter, bool fileWatched)
 {
 	uint32_t mask = IN_ONLYDIR | IN_DELETE_SELF | IN_MOVE_SELF;
 	if (filter & FILE_NOTIFY_CHANGE_FILE_NAME)
 		mask |= ENTRY_EVENTS;
-	// A write, a truncation and a set modification time each change the
-	// last-write time: IN_MODIFY covers the first two, IN_ATTRIB the third.
-	if (filter & FILE_NOTIFY_CHANGE_LAST_WRITE)
+	if ((filter & FILE_NOTIFY_CHANGE_LAST_WRITE) && !fileWatched)
 		mask |= IN_MODIFY | IN_ATTRIB;
 	return mask;
+}
+
+// File systems whose files can change without this kernel's knowing: the
+// network's, the cluster's, and FUSE, behind which sshfs, rclone, virtiofs
+// and the shares of virtual machines stand.
+static const unsigned long REMOTE[] = {
+	0x6969,      // NFS
+	0x517b,      // SMB
+	0xff534d42,  // CIFS
+	0xfe534d42,  // SMB2
+	0x01021997,  // 9P: WSL2's drives, QEMU's shares
+	0x65735546,  // FUSE
+	0x00c36400,  // Ceph
+	0x0bd00bd0,  // Lustre
+	0x47504653,  // GPFS
+	0x5346414f,  // AFS
+	0x6b414653,  // kAFS
+	0x7461636f,  // OCFS2
+	0x01161970,  // GFS2
+	0x786f4256,  // VirtualBox shared folders
+	0x73757245,  // Coda
+	0x564c,      // NCP
+	0x013111a8,  // IBRIX
+	0x19830326,  // FhGFS / BeeGFS
+	0x53464846,  // WSL1's drvfs
+};
+
+static bool IsRemote(const char *directory)
+{
+	struct statfs fs;
+	if (statfs(directory, &fs) != 0)
+		return false;
+	for (unsigned long magic : REMOTE)
+		if (static_cast<unsigned long>(fs.f_type) == magic)
+			return true;
+	return false;
 }
 
 static Notification *FreeSlot()
@@ -117,47 +182,113 @@ static void WatchParent(Notification *n)
 	n->parentWatch = inotify_add_watch(n->fd, parent, ENTRY_EVENTS | IN_ONLYDIR);
 }
 
-static bool SetUp(Notification *n, LPCSTR directory, DWORD filter)
+// Points the file's own watch at what its name now leads to, if that is a
+// regular file, and lets the old one go. The directory reports writes to
+// every file only while the file has no watch. False when the directory's
+// watch would now land on another directory.
+static bool ArmFile(Notification *n)
 {
-	struct stat before;
-	if (strlen(directory) >= sizeof n->path || stat(directory, &before) != 0)
-		return false;
-	strcpy(n->path, directory);
-	n->dev = before.st_dev;
-	n->ino = before.st_ino;
-	n->dirWatch = inotify_add_watch(n->fd, directory, EventsFor(filter));
+	const char *name = NamedFile();
+	struct stat st;
+	int wd = -1;
+	if ((n->filter & FILE_NOTIFY_CHANGE_LAST_WRITE) && name != nullptr && *name != '\0' &&
+	    stat(name, &st) == 0 && S_ISREG(st.st_mode))
+		wd = inotify_add_watch(n->fd, name, FILE_EVENTS);
+	if (n->fileWatch >= 0 && wd != n->fileWatch)
+		inotify_rm_watch(n->fd, n->fileWatch);
+	const bool changed = (wd >= 0) != (n->fileWatch >= 0);
+	n->fileWatch = wd;
+	if (!changed)
+		return true;
+	const int dir = inotify_add_watch(n->fd, n->path, EventsFor(n->filter, wd >= 0));
+	if (dir == n->dirWatch)
+		return true;
+	if (dir >= 0)
+		inotify_rm_watch(n->fd, dir);
+	return false;
+}
+
+static bool SetUp(Notification *n)
+{
+	n->fileWatch = -1;
+	n->dirWatch = inotify_add_watch(n->fd, n->path, EventsFor(n->filter, false));
 	if (n->dirWatch < 0)
 		return false;
 	WatchParent(n);
 	// Replaced while the watches were being set up, or already deleted:
 	// the watch may be on another directory than the path leads to.
-	return StillThere(n);
+	if (ArmFile(n) && StillThere(n))
+		return true;
+	errno = ESTALE;
+	return false;
+}
+
+// Whether the kernel refused for lack of resources, not for the directory.
+static bool Starved(int error)
+{
+	return error == EMFILE || error == ENFILE || error == ENOMEM || error == ENOSPC;
+}
+
+// A new instance with its watches; false with errno set when the kernel
+// gives none.
+static bool Connect(Notification *n)
+{
+	n->fd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+	if (n->fd < 0)
+		return false;
+	if (SetUp(n))
+		return true;
+	const int error = errno;
+	close(n->fd);
+	n->fd = -1;
+	errno = error;
+	return false;
+}
+
+// Without an instance, whether a watch could be had at all: a directory
+// this user can read.
+static bool Watchable(Notification *n)
+{
+	struct stat st;
+	if (stat(n->path, &st) != 0 || !S_ISDIR(st.st_mode) || faccessat(AT_FDCWD, n->path, R_OK, AT_EACCESS) != 0)
+		return false;
+	n->dev = st.st_dev;
+	n->ino = st.st_ino;
+	return true;
+}
+
+static void Settle(Notification *n)
+{
+	n->period = n->fd < 0 || n->remote ? LOOK_PERIOD : -1;
 }
 
 extern "C" HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR directory, BOOL, DWORD filter)
 {
 	Notification *n = FreeSlot();
-	if (n == nullptr)
+	struct stat before;
+	if (n == nullptr || strlen(directory) >= sizeof n->path || stat(directory, &before) != 0)
 		return INVALID_HANDLE_VALUE;
-	n->fd = inotify_init1(IN_CLOEXEC);
-	if (n->fd < 0)
+	strcpy(n->path, directory);
+	n->dev = before.st_dev;
+	n->ino = before.st_ino;
+	n->filter = filter;
+	if (!Connect(n) && !(Starved(errno) && Watchable(n)))
 		return INVALID_HANDLE_VALUE;
-	if (!SetUp(n, directory, filter)) {
-		close(n->fd);
-		return INVALID_HANDLE_VALUE;
-	}
+	n->remote = IsRemote(directory);
+	Settle(n);
 	n->used = true;
 	n->lost = false;
 	PrepareHandOff();
 	return n;
 }
 
-// Whether an event tells of a change in the directory, and whether it asks
-// for a look at the directory's fate.
-static bool Signals(const Notification *n, const struct inotify_event *ev, bool *look)
+// Whether an event tells of a change of the file or in the directory,
+// whether it asks for a look at the directory's fate, and whether the name
+// may now lead to another file.
+static bool Signals(const Notification *n, const struct inotify_event *ev, bool *look, bool *follow)
 {
 	if (ev->mask & IN_Q_OVERFLOW) {
-		*look = true;
+		*look = *follow = true;
 		return true;
 	}
 	if (ev->wd == n->parentWatch) {
@@ -168,34 +299,73 @@ static bool Signals(const Notification *n, const struct inotify_event *ev, bool 
 			*look = true;
 		return false;
 	}
+	if (ev->wd == n->fileWatch) {
+		if (!(ev->mask & IN_MODIFY))
+			*follow = true;
+		return true;
+	}
+	if (ev->wd != n->dirWatch)
+		return false;  // a file's watch let go of
 	if (ev->mask & SELF_EVENTS) {
 		*look = true;
 		return (ev->mask & IN_IGNORED) != 0;
 	}
+	if (ev->mask & ENTRY_EVENTS)
+		*follow = true;
 	return true;
 }
 
+// Waits for the instance to have events, or for the period to pass: true
+// when it has them.
+static bool Ready(Notification *n)
+{
+	struct pollfd p = {n->fd, POLLIN, 0};
+	int got;
+	do
+		got = poll(n->fd < 0 ? nullptr : &p, n->fd < 0 ? 0 : 1, n->period);
+	while (got < 0 && errno == EINTR);
+	return got > 0;
+}
+
+// After a period without events: the directory's fate, the file's watch,
+// and for a starved handle a new try at an instance.
+static void LookAgain(Notification *n)
+{
+	if (n->fd < 0)
+		Connect(n);
+	else
+		ArmFile(n);
+	n->lost = !StillThere(n);
+	Settle(n);
+}
+
 // Takes in what is queued and returns once something in the directory has
-// changed or the directory is lost. Events for other entries of the parent
-// are passed over here and never wake the caller.
+// changed, the file has, the directory is lost, or a period has passed.
+// Events for other entries of the parent are passed over here and never
+// wake the caller.
 extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD)
 {
 	Notification *n = static_cast<Notification *>(object);
 	while (!n->lost) {
-		ssize_t got;
-		do
-			got = read(n->fd, Events, sizeof Events);
-		while (got < 0 && errno == EINTR);
+		if (!Ready(n)) {
+			LookAgain(n);
+			return WAIT_OBJECT_0;
+		}
+		const ssize_t got = read(n->fd, Events, sizeof Events);
+		if (got < 0 && (errno == EINTR || errno == EAGAIN))
+			continue;
 		if (got <= 0)
 			return WAIT_FAILED;
-		bool signalled = false, look = false;
+		bool signalled = false, look = false, follow = false;
 		for (const char *p = Events; p < Events + got;) {
 			const struct inotify_event *ev = reinterpret_cast<const struct inotify_event *>(p);
 			if (ev->wd == n->dirWatch && (ev->mask & IN_IGNORED))
 				n->lost = true;
-			signalled = Signals(n, ev, &look) || signalled;
+			signalled = Signals(n, ev, &look, &follow) || signalled;
 			p += sizeof *ev + ev->len;
 		}
+		if (follow && !n->lost && !ArmFile(n))
+			look = true;
 		if (look && !n->lost && !StillThere(n))
 			n->lost = true;
 		if (signalled || n->lost)
@@ -212,7 +382,7 @@ extern "C" BOOL WINAPI FindNextChangeNotification(HANDLE notification)
 extern "C" BOOL WINAPI FindCloseChangeNotification(HANDLE notification)
 {
 	Notification *n = static_cast<Notification *>(notification);
-	const bool ok = close(n->fd) == 0;
+	const bool ok = n->fd < 0 || close(n->fd) == 0;
 	n->used = false;
 	return ok;
 }
@@ -227,11 +397,13 @@ void HandOffNotifications(void)
 	if (!HandOffReady())
 		return;
 	for (Notification &n : Slots) {
-		if (!n.used)
+		if (!n.used || n.fd < 0)
 			continue;
 		inotify_rm_watch(n.fd, n.dirWatch);
 		if (n.parentWatch >= 0)
 			inotify_rm_watch(n.fd, n.parentWatch);
+		if (n.fileWatch >= 0)
+			inotify_rm_watch(n.fd, n.fileWatch);
 		fds[count++] = n.fd;
 	}
 	if (count > 0)

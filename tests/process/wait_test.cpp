@@ -176,6 +176,7 @@ struct Unwatchable {
 	const char *name;
 	std::function<std::string(const TempDir &)> arrange;  // gives the argument
 	std::function<std::string(const std::string &)> named;  // the text in the message
+	bool tooLong = false;  // Linux tells a name that can never be created instead
 	friend void PrintTo(const Unwatchable &c, std::ostream *os) { *os << c.name; }
 };
 
@@ -190,8 +191,8 @@ const Unwatchable UnwatchableCases[] = {
 	 },
 	 DirOf},
 	// Too long to watch: named by the directory part all the same.
-	{"long_file_name", [](const TempDir &d) { return d / std::string(5000, 'a'); }, DirOf},
-	{"long_directory_name", [](const TempDir &d) { return d / std::string(5000, 'b') + "/f.txt"; }, DirOf},
+	{"long_file_name", [](const TempDir &d) { return d / std::string(5000, 'a'); }, DirOf, true},
+	{"long_directory_name", [](const TempDir &d) { return d / std::string(5000, 'b') + "/f.txt"; }, DirOf, true},
 	{"many_nested_names",
 	 [](const TempDir &d) {
 		 std::string arg = d.Path();
@@ -199,9 +200,9 @@ const Unwatchable UnwatchableCases[] = {
 			 arg += "/n";
 		 return arg + "/f.txt";
 	 },
-	 DirOf},
+	 DirOf, true},
 	{"long_bare_name", [](const TempDir &) { return std::string(5000, 'c'); },
-	 [](const std::string &) { return std::string("."); }},
+	 [](const std::string &) { return std::string("."); }, true},
 	{"missing_bare_directory", [](const TempDir &) { return std::string("/nodir-changewait/x"); }, DirOf},
 };
 
@@ -215,7 +216,10 @@ TEST_P(Unwatchables, EndAtOnceWithOneAndTheReason)
 	const std::string arg = u.arrange(dir);
 	Program p(t, {t.Native(arg)});
 	EXPECT_EQ(p.WaitForExit(), 1);
-	EXPECT_EQ(p.Err(), "Verzeichnis kann nicht beobachtet werden: " + t.Native(u.named(arg)) + t.NewLine());
+	if (u.tooLong && !t.windows)
+		EXPECT_EQ(p.Err(), "Dateiname zu lang: " + arg + "\n");
+	else
+		EXPECT_EQ(p.Err(), "Verzeichnis kann nicht beobachtet werden: " + t.Native(u.named(arg)) + t.NewLine());
 	EXPECT_EQ(p.Out(), "");
 }
 
