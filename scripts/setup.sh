@@ -29,8 +29,8 @@ test)
 		wine wine64 xvfb xdotool imagemagick
 		libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-tidy cppcheck
 		util-linux git man-db groff-base unzip"
-	wide="wine32:i386 lintian" ;;
-bench) wide="inotify-tools gnuplot-nox" ;;
+	wide="wine32:i386 lintian bindfs" ;;
+bench) wide="inotify-tools gnuplot-nox bindfs" ;;
 *)
 	echo "usage: setup.sh [build|deb|zip|test|bench]" >&2
 	exit 2 ;;
@@ -43,6 +43,7 @@ adds() {
 	lintian) echo "lintian's check of the .deb" ;;
 	inotify-tools) echo "the inotifywait loop in the benchmark" ;;
 	gnuplot-nox) echo "the benchmark's CDF picture" ;;
+	bindfs) echo "the waits behind a FUSE mount" ;;
 	esac
 }
 

@@ -36,6 +36,21 @@ static bool Status(int fd, struct stat *st)
 // The handle of a file looked at by name only; never a descriptor.
 static const int LOOKED_AT = INT_MAX;
 
+// A file system that keeps what its server said for a while (FUSE, NFS,
+// SMB) is asked afresh, so that the stamp is the file's and not the
+// cache's; on others the flag costs nothing. Where statx is refused, fstat.
+static bool LookAt(int fd, struct stat *st)
+{
+	struct statx sx;
+	if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_TYPE | STATX_SIZE | STATX_MTIME, &sx) != 0)
+		return fstat(fd, st) == 0;
+	st->st_mode = sx.stx_mode;
+	st->st_size = static_cast<off_t>(sx.stx_size);
+	st->st_mtim.tv_sec = sx.stx_mtime.tv_sec;
+	st->st_mtim.tv_nsec = sx.stx_mtime.tv_nsec;
+	return true;
+}
+
 static int DescriptorOf(HANDLE handle)
 {
 	return static_cast<int>(reinterpret_cast<INT_PTR>(handle));
@@ -52,7 +67,7 @@ extern "C" HFILE WINAPI _lopen(LPCSTR path, int)
 	if (fd < 0)
 		return HFILE_ERROR;
 	// The name may have been replaced between the two looks.
-	if (fd != LOOKED_AT && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+	if (fd != LOOKED_AT && (!LookAt(fd, &st) || !S_ISREG(st.st_mode))) {
 		close(fd);
 		return HFILE_ERROR;
 	}

@@ -48,15 +48,15 @@ struct Notification {
 	int fileWatch;    // -1 where the named file has no watch of its own
 	DWORD filter;
 	int period;  // milliseconds between looks; -1: none
-	bool remote;
+	bool remote;      // the directory's file system, or the file's
 	bool used;
 	bool lost;  // the path no longer leads to the watched directory
 	char path[PATH_MAX];
 };
 
-// Half a second: a change made elsewhere is seen within a second of this
-// machine's being able to see it, at about a hundred looks a minute.
-static const int LOOK_PERIOD = 500;
+// A change made elsewhere is seen within a second, at about sixty looks a
+// minute, each a fraction of a millisecond of processor time.
+static const int LOOK_PERIOD = 950;
 
 // The program holds one handle; a few more serve callers that open several.
 static Notification Slots[8];
@@ -108,10 +108,10 @@ static const unsigned long REMOTE[] = {
 	0x53464846,  // WSL1's drvfs
 };
 
-static bool IsRemote(const char *directory)
+static bool IsRemote(const char *path)
 {
 	struct statfs fs;
-	if (statfs(directory, &fs) != 0)
+	if (statfs(path, &fs) != 0)
 		return false;
 	for (unsigned long magic : REMOTE)
 		if (static_cast<unsigned long>(fs.f_type) == magic)
@@ -182,6 +182,11 @@ static void WatchParent(Notification *n)
 	n->parentWatch = inotify_add_watch(n->fd, parent, ENTRY_EVENTS | IN_ONLYDIR);
 }
 
+static void Settle(Notification *n)
+{
+	n->period = n->fd < 0 || n->remote ? LOOK_PERIOD : -1;
+}
+
 // Points the file's own watch at what its name now leads to, if that is a
 // regular file, and lets the old one go. The directory reports writes to
 // every file only while the file has no watch. False when the directory's
@@ -192,8 +197,14 @@ static bool ArmFile(Notification *n)
 	struct stat st;
 	int wd = -1;
 	if ((n->filter & FILE_NOTIFY_CHANGE_LAST_WRITE) && name != nullptr && *name != '\0' &&
-	    stat(name, &st) == 0 && S_ISREG(st.st_mode))
+	    stat(name, &st) == 0 && S_ISREG(st.st_mode)) {
 		wd = inotify_add_watch(n->fd, name, FILE_EVENTS);
+		// A symbolic link may lead from here to another file system.
+		if (wd != n->fileWatch && !n->remote && IsRemote(name)) {
+			n->remote = true;
+			Settle(n);
+		}
+	}
 	if (n->fileWatch >= 0 && wd != n->fileWatch)
 		inotify_rm_watch(n->fd, n->fileWatch);
 	const bool changed = (wd >= 0) != (n->fileWatch >= 0);
@@ -257,11 +268,6 @@ static bool Watchable(Notification *n)
 	return true;
 }
 
-static void Settle(Notification *n)
-{
-	n->period = n->fd < 0 || n->remote ? LOOK_PERIOD : -1;
-}
-
 extern "C" HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR directory, BOOL, DWORD filter)
 {
 	Notification *n = FreeSlot();
@@ -272,9 +278,9 @@ extern "C" HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR directory, BOOL, DW
 	n->dev = before.st_dev;
 	n->ino = before.st_ino;
 	n->filter = filter;
+	n->remote = IsRemote(directory);
 	if (!Connect(n) && !(Starved(errno) && Watchable(n)))
 		return INVALID_HANDLE_VALUE;
-	n->remote = IsRemote(directory);
 	Settle(n);
 	n->used = true;
 	n->lost = false;
@@ -327,14 +333,13 @@ static bool Ready(Notification *n)
 	return got > 0;
 }
 
-// After a period without events: the directory's fate, the file's watch,
-// and for a starved handle a new try at an instance.
+// After a period without events: the directory's fate, and for a starved
+// handle a new try at an instance. The file's watch is left as it is: where
+// it may miss a change, the looks go on.
 static void LookAgain(Notification *n)
 {
 	if (n->fd < 0)
 		Connect(n);
-	else
-		ArmFile(n);
 	n->lost = !StillThere(n);
 	Settle(n);
 }

@@ -4,12 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <fcntl.h>
+#include <string.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <functional>
+#include <grp.h>
+#include <signal.h>
+#include <sys/inotify.h>
 #include <thread>
 
 namespace {
@@ -336,5 +343,151 @@ TEST_P(Fates, EndTheWaitWithOne)
 }
 
 INSTANTIATE_TEST_SUITE_P(Process, Fates, testing::ValuesIn(FateCases), [](const auto &i) { return std::string(i.param.name); });
+
+// Writes that reach the file by another way than its directory: through
+// another of its names, or behind a FUSE mount, where the kernel never
+// hears of them. Each ends the wait on sub/out.txt with 0; the file lives
+// in "other".
+struct Elsewhere {
+	const char *name;
+	Step arrange;  // or skips
+	Step write;
+	friend void PrintTo(const Elsewhere &e, std::ostream *os) { *os << e.name; }
+};
+
+void Run(const std::string &command)
+{
+	if (system(command.c_str()) != 0)
+		GTEST_SKIP() << "cannot run: " << command;
+}
+
+void LinkedToReal(const TempDir &d)
+{
+	WriteText(d / "other/real.txt", "old");
+	EXPECT_EQ(symlink("../other/real.txt", (d / "sub/out.txt").c_str()), 0);
+}
+
+const Elsewhere ElsewhereCases[] = {
+	{"symbolic_link_target_written", LinkedToReal,
+	 [](const TempDir &d) { WriteText(d / "other/real.txt", "new data"); }},
+	{"symbolic_link_target_replaced_beside_it", LinkedToReal,
+	 [](const TempDir &d) {
+		 WriteText(d / "other/real.tmp", "new data");
+		 Rename(d / "other/real.tmp", d / "other/real.txt");
+	 }},
+	{"hard_link_written",
+	 [](const TempDir &d) {
+		 WriteText(d / "sub/out.txt", "old");
+		 EXPECT_EQ(link((d / "sub/out.txt").c_str(), (d / "other/h.txt").c_str()), 0);
+	 },
+	 [](const TempDir &d) { WriteText(d / "other/h.txt", "new data"); }},
+	{"bind_mounted_source_written",
+	 [](const TempDir &d) {
+		 WriteText(d / "other/app.conf", "old");
+		 WriteText(d / "sub/out.txt", "");
+		 if (mount((d / "other/app.conf").c_str(), (d / "sub/out.txt").c_str(), nullptr, MS_BIND, nullptr) != 0)
+			 GTEST_SKIP() << "cannot bind-mount here: " << strerror(errno);
+	 },
+	 [](const TempDir &d) { WriteText(d / "other/app.conf", "new data"); }},
+	{"behind_a_fuse_mount",
+	 [](const TempDir &d) {
+		 if (access("/dev/fuse", R_OK | W_OK) != 0)
+			 GTEST_SKIP() << "FUSE cannot be mounted here: /dev/fuse " << strerror(errno);
+		 if (access("/usr/bin/bindfs", X_OK) != 0)
+			 GTEST_SKIP() << "bindfs is not installed";
+		 Run("/usr/bin/bindfs " + d / "other" + " " + d / "sub");
+	 },
+	 [](const TempDir &d) { WriteText(d / "other/out.txt", "new data"); }},
+};
+
+class Elsewheres : public testing::TestWithParam<Elsewhere> {
+protected:
+	void TearDown() override
+	{
+		umount2((dir_ / "sub/out.txt").c_str(), MNT_DETACH);
+		umount2((dir_ / "sub").c_str(), MNT_DETACH);
+	}
+	TempDir dir_;
+};
+
+TEST_P(Elsewheres, EndTheWaitWithData)
+{
+	const Elsewhere &e = GetParam();
+	ASSERT_EQ(mkdir((dir_ / "sub").c_str(), 0755), 0);
+	ASSERT_EQ(mkdir((dir_ / "other").c_str(), 0755), 0);
+	e.arrange(dir_);
+	if (IsSkipped() || HasFatalFailure())
+		return;
+	Program p({dir_ / "sub/out.txt"});
+	ASSERT_TRUE(p.WaitUntilWatching(dir_ / "sub"));
+	e.write(dir_);
+	EXPECT_EQ(p.WaitForExit(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Process, Elsewheres, testing::ValuesIn(ElsewhereCases),
+			 [](const auto &i) { return std::string(i.param.name); });
+
+// A user whose inotify instances are all taken, or all but one, by another
+// process of theirs: the program waits all the same and ends on the write.
+class Starved : public testing::TestWithParam<int> {
+protected:
+	void SetUp() override
+	{
+		if (geteuid() != 0)
+			GTEST_SKIP() << "needs root to take a user's instances";
+		int ready[2];
+		ASSERT_EQ(pipe(ready), 0);
+		holder_ = fork();
+		if (holder_ == 0) {
+			std::vector<int> fds;
+			if (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+			    setresuid(65534, 65534, 65534) != 0)
+				_exit(1);
+			for (int fd; fds.size() < 100000 && (fd = inotify_init1(0)) >= 0;)
+				fds.push_back(fd);
+			for (int i = 0; i < GetParam() && !fds.empty(); i++, fds.pop_back())
+				close(fds.back());
+			const int held = static_cast<int>(fds.size());
+			if (write(ready[1], &held, sizeof held) != sizeof held)
+				_exit(1);
+			pause();
+			_exit(0);
+		}
+		close(ready[1]);
+		int held = 0;
+		ASSERT_EQ(read(ready[0], &held, sizeof held), static_cast<ssize_t>(sizeof held));
+		close(ready[0]);
+		if (held >= 100000)
+			GTEST_SKIP() << "this host's per-user instance limit is too high to take them all";
+		ASSERT_EQ(chmod(dir_.Path().c_str(), 0755), 0);
+	}
+	void TearDown() override
+	{
+		if (holder_ > 0) {
+			kill(holder_, SIGKILL);
+			waitpid(holder_, nullptr, 0);
+		}
+	}
+	pid_t holder_ = -1;
+	TempDir dir_;
+};
+
+TEST_P(Starved, RunsOneAfterTheOtherAllEndOnTheWrite)
+{
+	const Target nobody{"nobody",
+			    {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", CHANGEWAIT_BINARY},
+			    false,
+			    ""};
+	for (int run = 0; run < 10; run++) {
+		unlink((dir_ / "out.txt").c_str());
+		Program p(nobody, {dir_ / "out.txt"});
+		ASSERT_TRUE(p.StillRunningAfter()) << "run " << run << ": " << p.Err();
+		WriteText(dir_ / "out.txt", "data");
+		ASSERT_EQ(p.WaitForExit(), 0) << "run " << run;
+	}
+}
+
+INSTANTIATE_TEST_SUITE_P(Process, Starved, testing::Values(0, 1),
+			 [](const auto &i) { return i.param == 0 ? "none_left" : "one_left"; });
 
 }  // namespace
