@@ -7,7 +7,7 @@ rem producer must write after it has started: here the producer waits two
 rem seconds first, which assumes changewait has started by then.
 cd /d "%TEMP%"
 del out.txt 2>nul
-start /b cmd /c "ping -n 3 127.0.0.1 >nul & (echo 42 results)> out.tmp & move /y out.tmp out.txt >nul"
+start /b cmd /c "ping -n 3 127.0.0.1 >nul & >out.tmp echo 42 results& move /y out.tmp out.txt >nul"
 changewait out.txt
 type out.txt
 del out.txt
