@@ -5,10 +5,18 @@
 
 LPSTR CommandCursor;
 
+// A console shows bytes in its own code page, which is seldom the one the
+// names are in (UTF-8 where the system takes it): it is switched for the
+// write and back. A file or a pipe gets the bytes as they are.
 static void WriteError(LPCSTR text, int length)
 {
-	DWORD written;
-	WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, (DWORD)length, &written, NULL);
+	DWORD written, mode;
+	const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+	const UINT shown = GetConsoleOutputCP();
+	const BOOL switched = GetConsoleMode(err, &mode) && shown != GetACP() && SetConsoleOutputCP(GetACP());
+	WriteFile(err, text, (DWORD)length, &written, NULL);
+	if (switched)
+		SetConsoleOutputCP(shown);
 }
 
 // Appends length characters of text to the line at *end.

@@ -24,6 +24,28 @@ extern "C" HANDLE WINAPI GetStdHandle(DWORD which)
 	return fd >= 0 && fd <= 2 ? HandleOf(fd) : INVALID_HANDLE_VALUE;
 }
 
+// Linux has no console code page: every descriptor takes the bytes as they
+// are, so none is a console in this sense.
+extern "C" BOOL WINAPI GetConsoleMode(HANDLE, DWORD *)
+{
+	return FALSE;
+}
+
+extern "C" UINT WINAPI GetConsoleOutputCP(void)
+{
+	return CP_UTF8;
+}
+
+extern "C" BOOL WINAPI SetConsoleOutputCP(UINT codePage)
+{
+	return codePage == CP_UTF8;
+}
+
+extern "C" UINT WINAPI GetACP(void)
+{
+	return CP_UTF8;
+}
+
 extern "C" BOOL WINAPI WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written, void *)
 {
 	const char *p = static_cast<const char *>(data);

@@ -44,6 +44,7 @@ typedef struct _FILETIME {
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+#define CP_UTF8 65001
 #define MB_OK 0
 #define IDOK 1
 #define STD_ERROR_HANDLE ((DWORD)-12)
@@ -57,6 +58,10 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 [[noreturn]] void WINAPI ExitProcess(UINT code);
 
 HANDLE WINAPI GetStdHandle(DWORD which);
+BOOL WINAPI GetConsoleMode(HANDLE console, DWORD *mode);
+UINT WINAPI GetConsoleOutputCP(void);
+BOOL WINAPI SetConsoleOutputCP(UINT codePage);
+UINT WINAPI GetACP(void);
 BOOL WINAPI WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written, void *overlapped);
 
 LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src);

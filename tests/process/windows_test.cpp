@@ -134,4 +134,48 @@ TEST_F(RawCommandLine, QuotedArgumentWithBlanks)
 	ExpectWaitsIn({Batch(dir, "\"" + Exe() + "\" " + arg)}, dir / "my data", Cmd());
 }
 
+// Names in any script, whatever the system's code page: a file in a Greek
+// directory, files named in Japanese, Cyrillic and with an emoji are each
+// watched; a missing directory so named is named in the line, in UTF-8.
+struct Script {
+	const char *name;
+	const char *dir;  // under the test's directory, "" for it
+	const char *file;
+	friend void PrintTo(const Script &s, std::ostream *os) { *os << s.name; }
+};
+
+const Script Scripts[] = {
+	{"greek_directory", "Ελληνικά", "out.txt"},
+	{"japanese_file", "", "日本語.txt"},
+	{"cyrillic_file", "", "файл.txt"},
+	{"emoji_file", "", "\U0001F600.txt"},
+};
+
+class AnyScript : public Windows, public testing::WithParamInterface<Script> {};
+
+TEST_P(AnyScript, IsWatched)
+{
+	TempDir d;
+	const Script &s = GetParam();
+	const std::string dir = *s.dir ? d / s.dir : d.Path();
+	fs::create_directories(dir);
+	Program p(WineTarget(), {WineTarget().Native(dir + "/" + s.file)});
+	ASSERT_TRUE(p.WaitUntilWatching(dir));
+	WriteText(dir + "/" + s.file, "data");
+	EXPECT_EQ(p.WaitForExit(), 0);
+	EXPECT_EQ(p.Err(), "");
+}
+
+TEST_P(AnyScript, MissingDirectoryIsNamedInTheLine)
+{
+	TempDir d;
+	const std::string dir = d / (std::string("missing-") + (*GetParam().dir ? GetParam().dir : GetParam().file));
+	Program p(WineTarget(), {WineTarget().Native(dir + "/out.txt")});
+	EXPECT_EQ(p.WaitForExit(), 1);
+	EXPECT_EQ(p.Err(), "Verzeichnis kann nicht beobachtet werden: " + WineTarget().Native(dir) + "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, AnyScript, testing::ValuesIn(Scripts),
+			 [](const auto &i) { return std::string(i.param.name); });
+
 }  // namespace

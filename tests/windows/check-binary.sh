@@ -21,5 +21,11 @@ if [ "$dlls" != "kernel32.dll user32.dll " ]; then
 	echo "FAIL: imports from: $dlls"
 	fail=1
 fi
-[ $fail = 0 ] && echo "ok: PE32 i386 console program importing $dlls"
+# The manifest, resource 1 of type 24, declares UTF-8 as the code page.
+echo "$info" | grep -q 'Entry: ID: 0x000018' || { echo "FAIL: no manifest resource"; fail=1; }
+tr -d '\n' <"$exe" | grep -a -q '<activeCodePage[^>]*>UTF-8</activeCodePage>' ||
+	{ echo "FAIL: the manifest does not declare UTF-8 as the active code page"; fail=1; }
+size=$(wc -c <"$exe")
+[ "$size" -le 8192 ] || { echo "FAIL: $size bytes, over 8 KiB"; fail=1; }
+[ $fail = 0 ] && echo "ok: PE32 i386 console program of $size bytes importing $dlls, UTF-8 by its manifest"
 exit $fail
