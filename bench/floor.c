@@ -24,6 +24,7 @@ int main(int argc, char **argv)
 			       IN_MODIFY | IN_ATTRIB);
 	if (wd < 0)
 		return 1;
+	prepare_handoff(argc > 3 ? argv[3] : NULL);
 	for (;;) {
 		if (stat(argv[1], &st) == 0 && st.st_size > 0)
 			break;

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 static pid_t handoff_parent;
+static int handoff_ring = -1;
 static char handoff_stack[16384] __attribute__((aligned(16)));
 
 static int handoff_helper(void *fd)
@@ -32,16 +33,22 @@ static int handoff_helper(void *fd)
 	return 0;
 }
 
-static void hand_to_kernel(int fd, int wd)
+/* The ring is made while the waiter sets up, as a waiter would: only the
+ * registration and the close fall to the end. */
+static void prepare_handoff(const char *how)
 {
 	struct io_uring_params p;
-	int ring;
 
 	memset(&p, 0, sizeof p);
+	if (how != NULL && strcmp(how, "kernel") == 0)
+		handoff_ring = syscall(__NR_io_uring_setup, 1, &p);
+}
+
+static void hand_to_kernel(int fd, int wd)
+{
 	if (wd >= 0)
 		inotify_rm_watch(fd, wd);
-	ring = syscall(__NR_io_uring_setup, 1, &p);
-	if (ring >= 0 && syscall(__NR_io_uring_register, ring, IORING_REGISTER_FILES, &fd, 1) == 0)
+	if (handoff_ring >= 0 && syscall(__NR_io_uring_register, handoff_ring, IORING_REGISTER_FILES, &fd, 1) == 0)
 		close(fd);
 }
 

@@ -6,8 +6,11 @@ the things users would otherwise use, measured interleaved in one run.
 
 Prints what closing an inotify instance costs on this host, then one table;
 figures are medians unless named otherwise. Counts, for every waiter, the
-processes of it still alive when its exit is seen. Draws the latency
-distributions as a CDF with gnuplot (doc/latency-cdf.svg unless --quick)."""
+processes of it still alive when its exit is seen. Then the same waiters on
+a FUSE mount (bindfs) whose file is written in the backing directory, as a
+network file system is written by another machine. Draws the latency
+distributions as a CDF with gnuplot (build/latency-cdf.svg unless --quick;
+--svg doc/latency-cdf.svg updates the README's picture)."""
 
 import ctypes
 
@@ -149,11 +152,14 @@ def stop(pid):
                 time.sleep(0.001)
 
 
+KEEP = set()  # children of this process that are not waiters': the FUSE daemon
+
+
 def adopted():
     """Children of this process other than the waiters it waits for: as a
     subreaper it inherits whatever a waiter leaves running."""
     with open(f"/proc/self/task/{os.getpid()}/children") as f:
-        return [int(c) for c in f.read().split()]
+        return [int(c) for c in f.read().split() if int(c) not in KEEP]
 
 
 def reap(pids):
@@ -286,6 +292,89 @@ def parent_storm_round(cs, events, work):
         shutil.rmtree(d, ignore_errors=True)
 
 
+def fuse_mount(work):
+    """A bindfs mount of a fresh backing directory: (backing, mount), or a
+    reason why there is none."""
+    if not os.path.exists("/dev/fuse"):
+        return None, None, "/dev/fuse is missing"
+    if not shutil.which("bindfs"):
+        return None, None, "bindfs is not installed"
+    back, mnt = os.path.join(work, "fuse-back"), os.path.join(work, "fuse-mnt")
+    os.mkdir(back)
+    os.mkdir(mnt)
+    daemon = subprocess.Popen(["bindfs", "-f", back, mnt], stderr=subprocess.PIPE, text=True)
+    deadline = time.time() + 10
+    while not os.path.ismount(mnt):
+        if daemon.poll() is not None or time.time() > deadline:
+            daemon.kill()
+            return None, None, "bindfs cannot mount here: " + daemon.communicate()[1].strip()
+        time.sleep(0.01)
+    KEEP.add(daemon.pid)
+    return back, mnt, None
+
+
+def fuse_round(cs, trials, seconds, work):
+    """Each waiter on <mount>/dN/out.txt while the file is written in the
+    backing directory: latency (None: never ended within 3 s) and CPU per
+    minute of waiting there. Waiters that never end are tried three times."""
+    back, mnt, why = fuse_mount(work)
+    if why:
+        print(f"FUSE round skipped: {why}")
+        return None
+    res = {c.name: {"latency": [], "never": 0, "cpu": None} for c in cs}
+    try:
+        n = 0
+        for trial in range(trials):
+            order = [c for c in cs if trial % c.every == 0
+                     and (res[c.name]["never"] < 3 or res[c.name]["latency"])]
+            random.shuffle(order)
+            for c in order:
+                n += 1
+                name = f"d{n}"
+                os.mkdir(os.path.join(back, name))
+                pid = os.posix_spawn(c.argv_for(os.path.join(mnt, name), os.path.join(mnt, name, "out.txt"))[0],
+                                     c.argv_for(os.path.join(mnt, name), os.path.join(mnt, name, "out.txt")),
+                                     os.environ,
+                                     file_actions=[(os.POSIX_SPAWN_OPEN, 0, "/dev/null", os.O_RDONLY, 0)])
+                time.sleep(0.3 + random.random() * 0.2)  # ready, at a random phase of any period
+                lat = write_and_time(os.path.join(back, name, "out.txt"), pid, limit=3.0)
+                if lat is None:
+                    stop(pid)
+                    res[c.name]["never"] += 1
+                else:
+                    res[c.name]["latency"].append(lat)
+                reap(adopted())
+        for c in cs:
+            if res[c.name]["latency"] or c.name.startswith("poll"):
+                os.mkdir(os.path.join(back, f"idle-{id(c)}"))
+                d = os.path.join(mnt, f"idle-{id(c)}")
+                pid = os.posix_spawn(c.argv_for(d, d + "/out.txt")[0], c.argv_for(d, d + "/out.txt"), os.environ)
+                time.sleep(0.5)
+                before = cpu_ns(pid)
+                time.sleep(seconds)
+                res[c.name]["cpu"] = (cpu_ns(pid) - before) * 60 / seconds
+                stop(pid)
+    finally:
+        subprocess.run(["umount", mnt], check=False)
+    return res
+
+
+def print_fuse(cs, res, seconds):
+    rows = [("on FUSE, written behind it", "n", "median ms", "p90 ms", "p99 ms", "max ms", "never ended",
+             f"CPU ms/min (over {seconds} s)")]
+    for c in cs:
+        r = res[c.name]
+        lat = r["latency"]
+        rows.append((c.name, str(len(lat)),
+                     *((ms(statistics.median(lat)), ms(pct(lat, 90)), ms(pct(lat, 99)), ms(max(lat)))
+                       if lat else ("-",) * 4),
+                     f"{r['never']} of {r['never'] + len(lat)}",
+                     f"{r['cpu'] / 1e6:.2f}" if r["cpu"] is not None else "-"))
+    widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
+    for r in rows:
+        print("  ".join(x.rjust(w) if i else x.ljust(w) for i, (x, w) in enumerate(zip(r, widths))))
+
+
 def close_cost(work, n):
     """n rounds of closecost.c: five columns of microseconds each."""
     exe = os.path.join(work, "closecost")
@@ -400,12 +489,15 @@ def main():
     ap.add_argument("--trials", type=int, help="latency trials (default 200, quick 30)")
     ap.add_argument("--binary", default=os.path.join(ROOT, "build/linux/changewait"))
     ap.add_argument("--previous", metavar="PATH", help="an earlier changewait binary to measure beside this one")
-    ap.add_argument("--svg", help="where to draw the CDF (default doc/latency-cdf.svg; none with --quick)")
+    ap.add_argument("--svg", help="where to draw the CDF (default build/latency-cdf.svg; none with --quick)")
+    ap.add_argument("--fuse-trials", type=int, help="trials on the FUSE mount (default 100, quick 15)")
     ap.add_argument("--closes", type=int, default=300, help="rounds of inotify closes and ends to time (default 300)")
     args = ap.parse_args()
     if args.svg is None and not args.quick:
-        args.svg = os.path.join(ROOT, "doc/latency-cdf.svg")
+        args.svg = os.path.join(ROOT, "build/latency-cdf.svg")
     args.trials = args.trials or (30 if args.quick else 200)
+    args.fuse_trials = args.fuse_trials or (15 if args.quick else 100)
+    fuse_idle = 10 if args.quick else 60
     args.storm = 10000 if args.quick else 50000
     args.parent_storm = 10000 if args.quick else 50000
     idle = 2 if args.quick else 5
@@ -445,8 +537,13 @@ def main():
         print(f"{args.trials} latency trials (slow pollers fewer), idle over {idle} s, "
               f"storms of {args.storm} writes and {args.parent_storm} parent events; "
               f"{os.cpu_count()} cores; {time.time() - t0:.0f} s")
+        fuse = fuse_round([c for c in cs if "hand-off" not in c.name and c.name != "changewait, previous"],
+                          args.fuse_trials, fuse_idle, work)
         print()
         table(cs, cs[1], cs[2], cs[3], args)
+        if fuse:
+            print()
+            print_fuse([c for c in cs if c.name in fuse], fuse, fuse_idle)
         if args.svg:
             plot(cs, args.svg, work)
     finally:

@@ -46,6 +46,7 @@ struct Notification {
 	int dirWatch;
 	int parentWatch;  // -1 where the parent cannot be watched
 	int fileWatch;    // -1 where the named file has no watch of its own
+	bool dirAll;      // the directory reports writes to all its files
 	DWORD filter;
 	int period;  // milliseconds between looks; -1: none
 	bool remote;      // the directory's file system, or the file's
@@ -73,12 +74,12 @@ static const uint32_t SELF_EVENTS = IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT |
 // IN_ATTRIB, IN_MOVE_SELF and IN_DELETE_SELF: its name may lead elsewhere.
 static const uint32_t FILE_EVENTS = IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
 
-static uint32_t EventsFor(DWORD filter, bool fileWatched)
+static uint32_t EventsFor(DWORD filter, bool entriesOnly)
 {
 	uint32_t mask = IN_ONLYDIR | IN_DELETE_SELF | IN_MOVE_SELF;
 	if (filter & FILE_NOTIFY_CHANGE_FILE_NAME)
 		mask |= ENTRY_EVENTS;
-	if ((filter & FILE_NOTIFY_CHANGE_LAST_WRITE) && !fileWatched)
+	if ((filter & FILE_NOTIFY_CHANGE_LAST_WRITE) && !entriesOnly)
 		mask |= IN_MODIFY | IN_ATTRIB;
 	return mask;
 }
@@ -189,15 +190,19 @@ static void Settle(Notification *n)
 
 // Points the file's own watch at what its name now leads to, if that is a
 // regular file, and lets the old one go. The directory reports writes to
-// every file only while the file has no watch. False when the directory's
-// watch would now land on another directory.
+// every file only while something is at the name that has no watch of its
+// own (a file this user cannot read, a FIFO), or when no file was named: a
+// name that leads nowhere can only come to lead somewhere by an entry of
+// the directory. False when the directory's watch would now land on
+// another directory.
 static bool ArmFile(Notification *n)
 {
 	const char *name = NamedFile();
 	struct stat st;
 	int wd = -1;
-	if ((n->filter & FILE_NOTIFY_CHANGE_LAST_WRITE) && name != nullptr && *name != '\0' &&
-	    stat(name, &st) == 0 && S_ISREG(st.st_mode)) {
+	const bool named = name != nullptr && *name != '\0';
+	const bool absent = named && stat(name, &st) != 0;
+	if (named && !absent && S_ISREG(st.st_mode) && (n->filter & FILE_NOTIFY_CHANGE_LAST_WRITE)) {
 		wd = inotify_add_watch(n->fd, name, FILE_EVENTS);
 		// A symbolic link may lead from here to another file system.
 		if (wd != n->fileWatch && !n->remote && IsRemote(name)) {
@@ -207,11 +212,12 @@ static bool ArmFile(Notification *n)
 	}
 	if (n->fileWatch >= 0 && wd != n->fileWatch)
 		inotify_rm_watch(n->fd, n->fileWatch);
-	const bool changed = (wd >= 0) != (n->fileWatch >= 0);
 	n->fileWatch = wd;
-	if (!changed)
+	const bool all = wd < 0 && !absent;
+	if (all == n->dirAll)
 		return true;
-	const int dir = inotify_add_watch(n->fd, n->path, EventsFor(n->filter, wd >= 0));
+	n->dirAll = all;
+	const int dir = inotify_add_watch(n->fd, n->path, EventsFor(n->filter, !all));
 	if (dir == n->dirWatch)
 		return true;
 	if (dir >= 0)
@@ -222,6 +228,7 @@ static bool ArmFile(Notification *n)
 static bool SetUp(Notification *n)
 {
 	n->fileWatch = -1;
+	n->dirAll = true;
 	n->dirWatch = inotify_add_watch(n->fd, n->path, EventsFor(n->filter, false));
 	if (n->dirWatch < 0)
 		return false;
