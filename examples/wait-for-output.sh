@@ -1,18 +1,19 @@
 #!/bin/sh
-# Start the waiter, then the producer; go on once the output is complete.
+# Start the waiter, wait until it watches, then start the producer; go on
+# once the output is complete. changewait lets go of its standard output
+# once its watch is set up: reading a FIFO on it to its end waits for
+# exactly that, so a producer of any speed started then is seen.
 # changewait ends at the first change that leaves data in out.txt, so the
 # producer writes a temporary name in the same directory and renames it onto
 # out.txt when it is done: that rename is the first such change.
-# changewait compares against the state it finds when it starts, so it has
-# to be running before the producer writes: the pause assumes it has started
-# within a second (it takes a few milliseconds).
 set -e
 dir=$(mktemp -d)
 cd "$dir"
-changewait out.txt &
+mkfifo ready
+changewait out.txt >ready &   # the waiter
 waiter=$!
-sleep 1
+cat ready                     # returns once changewait watches
 { echo "42 results" > out.txt.tmp && mv out.txt.tmp out.txt; } &   # the producer
-wait "$waiter"
+wait "$waiter"                # its exit status: 0, or 1 if it could not watch
 cat out.txt
 cd / && rm -r "$dir"

@@ -47,10 +47,13 @@ BOOL DeriveWatchDir(LPCSTR path)
 }
 
 // Reads the current stamp and says whether the file now holds new data. A
-// change that leaves it empty, absent or unreadable becomes the baseline.
-static BOOL HasNewData(LPCSTR path)
+// change that leaves it empty, absent or unreadable becomes the baseline;
+// a file held by another process says nothing until it is let go.
+static BOOL HasNewData(LPCSTR path, BOOL *held)
 {
-	ReadFileStamp(path, &Current.WriteTime, &Current.Size);
+	*held = !ReadFileStamp(path, &Current.WriteTime, &Current.Size);
+	if (*held)
+		return FALSE;
 	const BOOL changed = Current.Size != Baseline.Size ||
 	                     CompareFileTime(&Baseline.WriteTime, &Current.WriteTime) != 0;
 	if (!changed)
@@ -61,21 +64,35 @@ static BOOL HasNewData(LPCSTR path)
 	return FALSE;
 }
 
+// Lets go of standard output, which the program never writes: a reader of
+// a pipe on it sees its end now, when every later change will be seen. The
+// null device takes its place, so that no later open takes its number.
+static void DeclareReady(void)
+{
+	CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
+	const HANDLE nul = CreateFileA(NULL_DEVICE, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+				       OPEN_EXISTING, 0, NULL);
+	SetStdHandle(STD_OUTPUT_HANDLE, nul);
+}
+
 BOOL WaitForChange(LPCSTR path)
 {
 	ReadFileStamp(path, &Baseline.WriteTime, &Baseline.Size);
 	const HANDLE notification = FindFirstChangeNotificationA(WatchDir, FALSE, WATCH_FILTER);
 	if (notification == INVALID_HANDLE_VALUE || notification == NULL)
 		return FALSE;
+	DeclareReady();
 
 	// A write between the baseline and the arming raised no notification;
-	// one look now catches it.
-	if (HasNewData(path))
+	// one look now catches it. A held file may be let go without a
+	// notification, so while it is held the program looks again.
+	BOOL held;
+	if (HasNewData(path, &held))
 		return TRUE;
 	for (;;) {
-		if (WaitForSingleObject(notification, INFINITE) == WAIT_FAILED)
+		if (WaitForSingleObject(notification, held ? HELD_LOOK_MS : INFINITE) == WAIT_FAILED)
 			return FALSE;
-		if (HasNewData(path))
+		if (HasNewData(path, &held))
 			return TRUE;
 		if (!FindNextChangeNotification(notification))
 			return FALSE;

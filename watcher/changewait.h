@@ -8,6 +8,9 @@
 // File names created, deleted or renamed, and last-write times changed.
 const DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE;
 
+// How often a file held by another process is looked at until let go.
+const DWORD HELD_LOOK_MS = 100;
+
 extern CHAR WatchDir[MAX_PATH];
 extern FileStamp Baseline;
 extern FileStamp Current;

@@ -51,10 +51,30 @@ static void EndUnwatchable(LPCSTR directory, int length)
 	ExitProcess(1);
 }
 
+static BOOL IsUsageRequest(LPCSTR argument)
+{
+	LPCSTR request = USAGE_REQUEST;
+	if (*request == '\0')
+		return FALSE;
+	while (*request != '\0' && *request == *argument)
+		request++, argument++;
+	return *request == '\0' && *argument == '\0';
+}
+
 extern "C" void StartProgram(void)
 {
 	CommandCursor = GetCommandLineA();
 	TakeArgument(&CommandCursor);
+
+	// Asked for, the usage goes to standard output as text, not to a box.
+	if (IsUsageRequest(CommandCursor)) {
+		static const CHAR Usage[] = "Usage: changewait FILE" NEWLINE
+					    "Waits until FILE has been changed and holds data, then ends." NEWLINE
+					    "Exit codes: 0 changed and holds data, 1 cannot watch its folder, 2 no FILE." NEWLINE;
+		DWORD written;
+		WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Usage, sizeof Usage - 1, &written, NULL);
+		ExitProcess(0);
+	}
 
 	if (*CommandCursor == '\0') {
 		// No file named is a failure: a script must not go on as if one

@@ -13,17 +13,20 @@ static LONGLONG ReadFileSize(HANDLE file)
 	return (LONGLONG)(((ULONGLONG)high << 32) | low);
 }
 
-void ReadFileStamp(LPCSTR path, FILETIME *time, LONGLONG *size)
+BOOL ReadFileStamp(LPCSTR path, FILETIME *time, LONGLONG *size)
 {
 	time->dwLowDateTime = 0;
 	time->dwHighDateTime = 0;
 	*size = 0;
 
 	const HFILE file = _lopen(path, OF_READ);
-	if (file == HFILE_ERROR)
-		return;
+	if (file == HFILE_ERROR) {
+		const DWORD error = GetLastError();
+		return error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION;
+	}
 	const HANDLE handle = (HANDLE)(INT_PTR)file;
 	GetFileTime(handle, NULL, NULL, time);
 	*size = ReadFileSize(handle);
 	_lclose(file);
+	return TRUE;
 }

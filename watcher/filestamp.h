@@ -12,6 +12,8 @@ struct FileStamp {
 };
 
 // Opens the file for reading only long enough to ask for its time and size.
-void ReadFileStamp(LPCSTR path, FILETIME *time, LONGLONG *size);
+// FALSE when another process holds the file so that it cannot be opened
+// now (a sharing or lock violation): the stamp then says nothing of it.
+BOOL ReadFileStamp(LPCSTR path, FILETIME *time, LONGLONG *size);
 
 #endif

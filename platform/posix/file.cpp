@@ -59,13 +59,18 @@ static int DescriptorOf(HANDLE handle)
 extern "C" HFILE WINAPI _lopen(LPCSTR path, int)
 {
 	struct stat st;
+	// Linux has no sharing violation: a file that cannot be opened is
+	// absent or not this user's to read.
+	LastError = ERROR_FILE_NOT_FOUND;
 	if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
 		return HFILE_ERROR;
 	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0 && (errno == EMFILE || errno == ENFILE) && faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0)
 		fd = LOOKED_AT;
-	if (fd < 0)
+	if (fd < 0) {
+		LastError = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
 		return HFILE_ERROR;
+	}
 	// The name may have been replaced between the two looks.
 	if (fd != LOOKED_AT && (!LookAt(fd, &st) || !S_ISREG(st.st_mode))) {
 		close(fd);

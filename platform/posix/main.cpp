@@ -2,8 +2,10 @@
 #include "commandline.h"
 #include "windows.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <string.h>
+#include <unistd.h>
 
 extern "C" void StartProgram(void);
 
@@ -28,11 +30,43 @@ extern "C" void StartProgram(void);
 	ExitProcess(1);
 }
 
+// Standard input, output or error closed at the start would hand their
+// numbers to the program's own descriptors, which a write of a line, or
+// the letting go of standard output, would then hit.
+static void OpenStandardDescriptors(void)
+{
+	for (int fd = 0; fd <= 2; fd++)
+		if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != fd)
+			return;
+}
+
+// Asked for, the usage or the version goes to standard output. A file of
+// such a name is still reached as ./--help.
+static bool Answered(const char *argument)
+{
+	static const char Usage[] =
+		"Usage: changewait FILE\n"
+		"Waits until FILE has been changed and holds data, then ends.\n"
+		"Exit status: 0 FILE changed and holds data; 1 its directory cannot be\n"
+		"watched, or FILE can never be created; 2 no FILE named.\n"
+		"Standard output is let go once the wait is set up. See changewait(1).\n";
+	static const char Version[] = "changewait " CHANGEWAIT_VERSION "\n";
+	const char *text = strcmp(argument, "--help") == 0      ? Usage
+			   : strcmp(argument, "--version") == 0 ? Version
+								: nullptr;
+	if (text != nullptr)
+		WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, static_cast<DWORD>(strlen(text)), nullptr, nullptr);
+	return text != nullptr;
+}
+
 int main(int argc, char **argv)
 {
 	// The exit code is the result: a reader of standard error that has
 	// gone must not turn an ending into a killing.
 	signal(SIGPIPE, SIG_IGN);
+	OpenStandardDescriptors();
+	if (argc > 1 && Answered(argv[1]))
+		return 0;
 	KeepArguments(argc, argv);
 	if (NameTooLong())
 		EndNameTooLong(argv[1]);

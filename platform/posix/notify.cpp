@@ -328,14 +328,14 @@ static bool Signals(const Notification *n, const struct inotify_event *ev, bool 
 	return true;
 }
 
-// Waits for the instance to have events, or for the period to pass: true
-// when it has them.
-static bool Ready(Notification *n)
+// Waits for the instance to have events, or for ms milliseconds to pass
+// (-1: for ever): true when it has them.
+static bool Ready(Notification *n, int ms)
 {
 	struct pollfd p = {n->fd, POLLIN, 0};
 	int got;
 	do
-		got = poll(n->fd < 0 ? nullptr : &p, n->fd < 0 ? 0 : 1, n->period);
+		got = poll(n->fd < 0 ? nullptr : &p, n->fd < 0 ? 0 : 1, ms);
 	while (got < 0 && errno == EINTR);
 	return got > 0;
 }
@@ -355,11 +355,14 @@ static void LookAgain(Notification *n)
 // changed, the file has, the directory is lost, or a period has passed.
 // Events for other entries of the parent are passed over here and never
 // wake the caller.
-extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD)
+extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 {
 	Notification *n = static_cast<Notification *>(object);
+	const bool bounded = milliseconds != INFINITE && (n->period < 0 || milliseconds < static_cast<DWORD>(n->period));
 	while (!n->lost) {
-		if (!Ready(n)) {
+		if (!Ready(n, bounded ? static_cast<int>(milliseconds) : n->period)) {
+			if (bounded)
+				return WAIT_TIMEOUT;
 			LookAgain(n);
 			return WAIT_OBJECT_0;
 		}

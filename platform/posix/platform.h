@@ -7,5 +7,8 @@
 // On Linux only the slash separates; backslash and colon are name characters.
 #define PATH_SEPARATORS "/"
 #define NEWLINE "\n"
+#define NULL_DEVICE "/dev/null"
+// Every name is a file's; the start-up answers --help and --version.
+#define USAGE_REQUEST ""
 
 #endif

@@ -47,7 +47,17 @@ typedef struct _FILETIME {
 #define CP_UTF8 65001
 #define MB_OK 0
 #define IDOK 1
+#define WAIT_TIMEOUT 0x102
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
 #define STD_ERROR_HANDLE ((DWORD)-12)
+#define GENERIC_WRITE 0x40000000
+#define FILE_SHARE_READ 0x1
+#define FILE_SHARE_WRITE 0x2
+#define OPEN_EXISTING 3
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_SHARING_VIOLATION 32
+#define ERROR_LOCK_VIOLATION 33
 #define FILE_NOTIFY_CHANGE_FILE_NAME 0x1
 #define FILE_NOTIFY_CHANGE_LAST_WRITE 0x10
 
@@ -58,6 +68,10 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 [[noreturn]] void WINAPI ExitProcess(UINT code);
 
 HANDLE WINAPI GetStdHandle(DWORD which);
+BOOL WINAPI SetStdHandle(DWORD which, HANDLE handle);
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, void *security, DWORD disposition, DWORD flags,
+			  HANDLE model);
+BOOL WINAPI CloseHandle(HANDLE handle);
 BOOL WINAPI GetConsoleMode(HANDLE console, DWORD *mode);
 UINT WINAPI GetConsoleOutputCP(void);
 BOOL WINAPI SetConsoleOutputCP(UINT codePage);

@@ -7,5 +7,8 @@
 // Backslash, slash and the drive colon all end a directory part.
 #define PATH_SEPARATORS "\\/:"
 #define NEWLINE "\r\n"
+#define NULL_DEVICE "NUL"
+// "/?" can never name a file: it asks for the usage.
+#define USAGE_REQUEST "/?"
 
 #endif

@@ -65,20 +65,28 @@ zcat "$page" | head -n 1 | grep -q "\"changewait $version\"" || fail "the instal
 echo "ok: man -l renders the page without warnings, in the source tree too"
 
 # The README's shell examples as they stand, each also shipped in examples/;
-# each leaves nothing behind in the temporary directory.
+# each leaves nothing behind in the temporary directory. Those that start
+# the producer once the waiter has let go of its output run 200 rounds with
+# a producer that writes at once: none may hang.
 mkdir "$work/blocks"
-blocks=$("$src/tests/package/readme-blocks.sh" "$src/README.md" sh "$work/blocks")
-[ -n "$blocks" ] || fail "the README shows no shell example"
-for f in "$src"/examples/*.sh; do
-	found=""
-	for b in $blocks; do cmp -s "$f" "$b" && found=1; done
-	[ -n "$found" ] || fail "$(basename "$f") is not shown in the README as it stands"
+blocks=""
+for lang in sh bash; do
+	found=$("$src/tests/package/readme-blocks.sh" "$src/README.md" $lang "$work/blocks")
+	[ -n "$found" ] || fail "the README shows no $lang example"
+	blocks="$blocks $found"
+	for f in "$src"/examples/*.$lang; do
+		same=""
+		for b in $found; do cmp -s "$f" "$b" && same=1; done
+		[ -n "$same" ] || fail "$(basename "$f") is not shown in the README as it stands"
+	done
 done
 for b in $blocks; do
-	for run in 1 2 3; do
+	rounds=3
+	grep -q 'returns once changewait watches' "$b" && rounds=200
+	for run in $(seq $rounds); do
 		mkdir "$work/tmp"
-		out=$(TMPDIR="$work/tmp" PATH="$work/root/usr/bin:$PATH" timeout 60 sh "$b") ||
-			fail "the README's example $(basename "$b") ended with $?"
+		out=$(TMPDIR="$work/tmp" PATH="$work/root/usr/bin:$PATH" timeout 60 "${b##*.}" "$b") ||
+			fail "the README's example $(basename "$b") ended with $? in round $run"
 		[ "$out" = "42 results" ] || fail "the README's example $(basename "$b") printed '$out'"
 		rmdir "$work/tmp" || fail "the README's example $(basename "$b") left $(ls -A "$work/tmp")"
 	done

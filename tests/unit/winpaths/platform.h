@@ -7,5 +7,7 @@
 
 #define PATH_SEPARATORS "\\/:"
 #define NEWLINE "\r\n"
+#define NULL_DEVICE "/dev/null"
+#define USAGE_REQUEST ""
 
 #endif
