@@ -139,17 +139,21 @@ Program::~Program()
 	}
 }
 
+bool Program::Drained(int i)
+{
+	if (pipes_[i] < 0)
+		return true;
+	char buf[4096];
+	ssize_t n;
+	while ((n = read(pipes_[i], buf, sizeof buf)) > 0)
+		piped_[i].append(buf, static_cast<size_t>(n));
+	return n == 0;
+}
+
 bool Program::OutputsClosed()
 {
-	bool closed = true;
-	for (int i = 0; i < 2 && pipes_[i] >= 0; i++) {
-		char buf[4096];
-		ssize_t n;
-		while ((n = read(pipes_[i], buf, sizeof buf)) > 0)
-			piped_[i].append(buf, static_cast<size_t>(n));
-		closed = closed && n == 0;
-	}
-	return closed;
+	const bool out = Drained(0);
+	return Drained(1) && out;
 }
 
 // Looks through a process's inotify descriptors for a watch on this inode.

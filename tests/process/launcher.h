@@ -67,11 +67,14 @@ public:
 	// Pipes only: reads what the pipes hold and says whether both are at
 	// end-of-file now, that is, nothing holds their write ends any more.
 	bool OutputsClosed();
+	// Pipes only: the same for standard output alone.
+	bool StandardOutputClosed() { return Drained(0); }
 
 	std::string Out() const;
 	std::string Err() const;
 
 private:
+	bool Drained(int i);  // reads pipe i; true at end-of-file
 	const Target &target_;
 	pid_t pid_ = -1;
 	std::optional<int> status_;

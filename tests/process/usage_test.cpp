@@ -36,6 +36,37 @@ TEST_P(Usage, SaysSoAndEndsWithTwo)
 INSTANTIATE_TEST_SUITE_P(Process, Usage, testing::ValuesIn(Cases),
 			 [](const testing::TestParamInfo<Case> &i) { return std::string(i.param.name); });
 
+// Asked for, the usage or the version on standard output, and 0.
+struct Request {
+	const char *name;
+	const Target &(*target)();
+	const char *arg;
+	std::string out;  // what standard output begins with
+	friend void PrintTo(const Request &r, std::ostream *os) { *os << r.name; }
+};
+
+const Request Requests[] = {
+	{"linux_help", LinuxTarget, "--help", "Usage: changewait FILE\n"},
+	{"linux_version", LinuxTarget, "--version", "changewait " CHANGEWAIT_VERSION "\n"},
+	{"windows_usage", WineTarget, "/?", "Usage: changewait FILE\r\n"},
+};
+
+class Requested : public testing::TestWithParam<Request> {};
+
+TEST_P(Requested, GoesToStandardOutputWithZero)
+{
+	const Target &t = GetParam().target();
+	if (!t.missing.empty())
+		GTEST_SKIP() << t.missing;
+	Program p(t, {GetParam().arg});
+	EXPECT_EQ(p.WaitForExit(t.StartLimit()), 0);
+	EXPECT_EQ(p.Out().substr(0, GetParam().out.size()), GetParam().out);
+	EXPECT_EQ(p.Err(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Process, Requested, testing::ValuesIn(Requests),
+			 [](const auto &i) { return std::string(i.param.name); });
+
 // How the program is started, and the argument it is given: the file it
 // must then wait for is dir/<file>.
 struct Naming {
@@ -54,6 +85,7 @@ const Naming Namings[] = {
 	{"unclosed_quote_then_more", {}, {"DIR/x\"", "--verbose"}, "x"},
 	{"quotes_and_blanks", {}, {"DIR/my \"best\" file.txt"}, "my best file.txt"},
 	{"leading_blank_kept", {}, {"DIR/ lead.txt"}, " lead.txt"},
+	{"help_as_a_path", {}, {"DIR/--help"}, "--help"},
 };
 
 class Arguments : public testing::TestWithParam<Naming> {};

@@ -257,6 +257,25 @@ TEST_P(Names, DirectoryRemovedWhileWaitingEndsWithOne)
 	EXPECT_EQ(p.Err(), "Verzeichnis kann nicht beobachtet werden: " + t.Native(dir / "sub") + t.NewLine());
 }
 
+// Standard output, a pipe here, reaches its end once the program watches,
+// while it goes on waiting: a script can start its producer then. (Wine's
+// loader keeps the descriptor it was given; windows_test.cpp tries the
+// Windows program from a Windows reader.)
+TEST(LinuxNames, LetsGoOfItsOutputOnceItWatches)
+{
+	const Target &t = LinuxTarget();
+	TempDir dir;
+	Program p(t, {t.Native(dir / "out.txt")}, "", {}, Output::Pipes);
+	const auto limit = std::chrono::steady_clock::now() + t.StartLimit();
+	while (!p.StandardOutputClosed() && std::chrono::steady_clock::now() < limit)
+		std::this_thread::sleep_for(10ms);
+	ASSERT_TRUE(p.StandardOutputClosed()) << "standard output still held";
+	EXPECT_TRUE(p.StillRunningAfter(0ms));
+	WriteText(dir / "out.txt", "data");
+	EXPECT_EQ(p.WaitForExit(), 0);
+	EXPECT_EQ(p.Out(), "");
+}
+
 TEST_P(Names, UsesNoProcessorTimeWhileWaiting)
 {
 	const Target &t = GetParam();
