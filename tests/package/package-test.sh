@@ -93,9 +93,12 @@ for b in $blocks; do
 done
 echo "ok: the README's shell examples run as written"
 
-list=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-[ "$list" = "LICENSE.txt README.txt changewait.exe wait-for-output.bat " ] || fail "the zip holds: $list"
-unzip -q -d "$work/unzipped" "$zip" || fail "unzip"
+top=$(basename "$zip" .zip)
+list=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
+[ "$list" = "$top/LICENSE.txt $top/README.txt $top/changewait.exe $top/wait-for-output.bat " ] ||
+	fail "the zip holds: $list"
+unzip -q -d "$work/unzip" "$zip" || fail "unzip"
+mv "$work/unzip/$top" "$work/unzipped"
 head -n 1 "$work/unzipped/LICENSE.txt" | grep -q '^MIT License'"$(printf '\r')"'$' ||
 	fail "LICENSE.txt is not the MIT licence with CRLF line ends"
 [ "$(grep -c "$(printf '\r')\$" "$work/unzipped/wait-for-output.bat")" -eq "$(wc -l <"$work/unzipped/wait-for-output.bat")" ] ||
