@@ -63,7 +63,7 @@ int main(int argc, char **argv)
 {
 	// The exit code is the result: a reader of standard error that has
 	// gone must not turn an ending into a killing.
-	signal(SIGPIPE, SIG_IGN);
+	(void)signal(SIGPIPE, SIG_IGN);
 	OpenStandardDescriptors();
 	if (argc > 1 && Answered(argv[1]))
 		return 0;
