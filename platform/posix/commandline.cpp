@@ -11,7 +11,7 @@
 #include "windows.h"
 
 #include <string.h>
-#include <unistd.h>
+#include <sys/vfs.h>
 
 static const char NAME[] = "changewait \"";
 
@@ -70,7 +70,10 @@ bool NameTooLong(void)
 	const char *name = NamedFile();
 	if (name == nullptr)
 		return true;
-	const char *slash = strrchr(name, '/');
+	const char *slash = nullptr;
+	for (const char *p = name; *p != '\0'; p++)
+		if (*p == '/')
+			slash = p;
 	const char *last = slash == nullptr ? name : slash + 1;
 	if (slash == nullptr) {
 		strcpy(directory, ".");
@@ -79,6 +82,8 @@ bool NameTooLong(void)
 		memcpy(directory, name, keep);
 		directory[keep] = '\0';
 	}
-	const long most = *last == '\0' ? -1 : pathconf(directory, _PC_NAME_MAX);
-	return most > 0 && strlen(last) > static_cast<size_t>(most);
+	struct statfs fs;
+	if (*last == '\0' || statfs(directory, &fs) != 0 || fs.f_namelen <= 0)
+		return false;
+	return strlen(last) > static_cast<size_t>(fs.f_namelen);
 }

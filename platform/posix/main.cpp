@@ -40,6 +40,13 @@ static void OpenStandardDescriptors(void)
 			return;
 }
 
+static bool Same(const char *a, const char *b)
+{
+	while (*a != '\0' && *a == *b)
+		a++, b++;
+	return *a == *b;
+}
+
 // Asked for, the usage or the version goes to standard output. A file of
 // such a name is still reached as ./--help.
 static bool Answered(const char *argument)
@@ -51,9 +58,7 @@ static bool Answered(const char *argument)
 		"watched, or FILE can never be created; 2 no FILE named.\n"
 		"Standard output is let go once the wait is set up. See changewait(1).\n";
 	static const char Version[] = "changewait " CHANGEWAIT_VERSION "\n";
-	const char *text = strcmp(argument, "--help") == 0      ? Usage
-			   : strcmp(argument, "--version") == 0 ? Version
-								: nullptr;
+	const char *text = Same(argument, "--help") ? Usage : Same(argument, "--version") ? Version : nullptr;
 	if (text != nullptr)
 		WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, static_cast<DWORD>(strlen(text)), nullptr, nullptr);
 	return text != nullptr;
