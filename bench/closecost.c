@@ -47,8 +47,10 @@ static double end_once(const char *dir, int watch, int handoff)
 
 		if (fd < 0 || (watch && wd < 0))
 			_exit(1);
-		if (handoff)
+		if (handoff) {
+			prepare_handoff("kernel");
 			hand_off("kernel", &fd, wd);
+		}
 		_exit(0);
 	}
 	waitpid(pid, NULL, 0);
