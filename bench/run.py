@@ -375,6 +375,51 @@ def print_fuse(cs, res, seconds):
         print("  ".join(x.rjust(w) if i else x.ljust(w) for i, (x, w) in enumerate(zip(r, widths))))
 
 
+def anatomy_round(cs, trials, work):
+    """Where a waiter's end goes, for changewait and the kernel floor: from
+    the write to the event's wake-up, from there to the decision (the
+    hand-off's first call), to the exit's start, and to the exit seen by
+    waitpid, with bench/anatomy.c preloaded. Medians, in microseconds."""
+    shim = os.path.join(work, "anatomy.so")
+    subprocess.run(["cc", "-O2", "-shared", "-fPIC", "-o", shim, os.path.join(ROOT, "bench/anatomy.c"), "-ldl"],
+                   check=True)
+    stamps = os.path.join(work, "stamps")
+    env = dict(os.environ, LD_PRELOAD=shim, ANATOMY=stamps)
+    parts = {c.name: [] for c in cs}
+    for _ in range(trials):
+        order = list(cs)
+        random.shuffle(order)
+        for c in order:
+            with open(stamps, "wb") as f:
+                f.write(bytes(4096))
+            d = tempfile.mkdtemp(dir=work)
+            target = os.path.join(d, "out.txt")
+            ino = os.stat(d).st_ino
+            pid = os.posix_spawn(c.argv_for(d, target)[0], c.argv_for(d, target), env,
+                                 file_actions=[(os.POSIX_SPAWN_OPEN, 0, "/dev/null", os.O_RDONLY, 0)])
+            deadline = time.perf_counter() + 10
+            while not watching(pid, ino) and time.perf_counter() < deadline:
+                pass
+            t0 = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
+            fd = os.open(target, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+            os.write(fd, b"x" * 100)
+            os.close(fd)
+            os.waitpid(pid, 0)
+            seen = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
+            with open(stamps, "rb") as f:
+                woken, decided, exited = (int.from_bytes(f.read(8), "little", signed=True) for _ in range(3))
+            if woken and decided and exited:
+                parts[c.name].append((woken - t0, decided - woken, exited - decided, seen - exited, seen - t0))
+            reap(adopted())
+            shutil.rmtree(d, ignore_errors=True)
+    print("anatomy of the end, medians in µs (write→woken, woken→decision, decision→exit, exit→seen, total):")
+    for c in cs:
+        ps = parts[c.name]
+        if ps:
+            med = [statistics.median(p[i] for p in ps) / 1000 for i in range(5)]
+            print(f"  {c.name:26s} " + "  ".join(f"{m:7.1f}" for m in med) + f"   (n={len(ps)})")
+
+
 def close_cost(work, n):
     """n rounds of closecost.c: five columns of microseconds each."""
     exe = os.path.join(work, "closecost")
@@ -537,6 +582,7 @@ def main():
         print(f"{args.trials} latency trials (slow pollers fewer), idle over {idle} s, "
               f"storms of {args.storm} writes and {args.parent_storm} parent events; "
               f"{os.cpu_count()} cores; {time.time() - t0:.0f} s")
+        anatomy_round([cs[0], cs[2]], 30 if args.quick else 100, work)
         fuse = fuse_round([c for c in cs if "hand-off" not in c.name and c.name != "changewait, previous"],
                           args.fuse_trials, fuse_idle, work)
         print()
