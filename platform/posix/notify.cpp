@@ -14,7 +14,11 @@
 // symbolic link's target, a bind mount's source) reaches its inode's watch
 // and no directory's. That watch follows the name whenever it may have come
 // to lead elsewhere, and while it stands the directory reports only entries
-// created, removed and renamed, so writes to other files wake no one.
+// created, removed and renamed, so writes to other files wake no one. It
+// follows when the caller asks for the next notification, not before the
+// caller's look: a look that ends the wait needs no new watch. A watch that
+// moved makes the next wait return at once, so that the caller looks again
+// after the arming and misses no write made in between.
 //
 // Some file systems change under this kernel without its knowledge (a
 // network or FUSE file system written from its other side), and the kernel
@@ -47,6 +51,8 @@ struct Notification {
 	int parentWatch;  // -1 where the parent cannot be watched
 	int fileWatch;    // -1 where the named file has no watch of its own
 	bool dirAll;      // the directory reports writes to all its files
+	bool follow;      // the name may lead elsewhere: re-arm before the next wait
+	bool recheck;     // re-armed: the next wait returns at once
 	DWORD filter;
 	int period;  // milliseconds between looks; -1: none
 	bool remote;      // the directory's file system, or the file's
@@ -229,6 +235,7 @@ static bool SetUp(Notification *n)
 {
 	n->fileWatch = -1;
 	n->dirAll = true;
+	n->follow = n->recheck = false;
 	n->dirWatch = inotify_add_watch(n->fd, n->path, EventsFor(n->filter, false));
 	if (n->dirWatch < 0)
 		return false;
@@ -359,6 +366,10 @@ extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 {
 	Notification *n = static_cast<Notification *>(object);
 	const bool bounded = milliseconds != INFINITE && (n->period < 0 || milliseconds < static_cast<DWORD>(n->period));
+	if (n->recheck && !n->lost) {
+		n->recheck = false;
+		return WAIT_OBJECT_0;
+	}
 	while (!n->lost) {
 		if (!Ready(n, bounded ? static_cast<int>(milliseconds) : n->period)) {
 			if (bounded)
@@ -379,8 +390,7 @@ extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 			signalled = Signals(n, ev, &look, &follow) || signalled;
 			p += sizeof *ev + ev->len;
 		}
-		if (follow && !n->lost && !ArmFile(n))
-			look = true;
+		n->follow = n->follow || follow;
 		if (look && !n->lost && !StillThere(n))
 			n->lost = true;
 		if (signalled || n->lost)
@@ -391,7 +401,17 @@ extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 
 extern "C" BOOL WINAPI FindNextChangeNotification(HANDLE notification)
 {
-	return !static_cast<Notification *>(notification)->lost;
+	Notification *n = static_cast<Notification *>(notification);
+	if (n->follow && n->fd >= 0 && !n->lost) {
+		const int file = n->fileWatch;
+		const bool all = n->dirAll;
+		n->follow = false;
+		if (ArmFile(n))
+			n->recheck = n->fileWatch != file || n->dirAll != all;
+		else
+			n->lost = !StillThere(n);
+	}
+	return !n->lost;
 }
 
 extern "C" BOOL WINAPI FindCloseChangeNotification(HANDLE notification)
