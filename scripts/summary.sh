@@ -5,7 +5,7 @@
 # passing script's "skipped:" line for a part it left out); then what set-up
 # could not install. Ends 1 if the Windows tests of the x86-64 program under
 # 64-bit Wine did not all run: a missing Wine must not pass for a pass.
-# Usage: summary.sh RELEASE_REPORT SANITIZE_REPORT
+# Usage: summary.sh RELEASE_REPORT SANITIZE_REPORT [STATIC_REPORT]
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -31,6 +31,7 @@ list=$(mktemp)
 trap 'rm -f "$list"' EXIT
 tests release "$1" >"$list"
 tests sanitized "$2" >>"$list"
+[ $# -lt 3 ] || tests static "$3" >>"$list"
 
 echo "== summary =="
 # Per build: the counts, the skips that share a reason on one line, the failures.
@@ -44,8 +45,10 @@ awk -F '\t' '
 		}
 		count[$1, $4]++
 	}
-	END { for (b = 1; b <= 2; b++) {
-		label = b == 1 ? "release" : "sanitized"
+	END { for (b = 1; b <= 3; b++) {
+		label = b == 1 ? "release" : b == 2 ? "static" : "sanitized"
+		if (!all[label])
+			continue
 		printf "%s build: %d tests, %d passed, %d failed, %d skipped\n", label,
 			all[label], n[label, "run"], n[label, "fail"], n[label, "notrun"]
 		for (i = 1; i <= k[label]; i++) {

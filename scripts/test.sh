@@ -1,7 +1,8 @@
 #!/bin/sh
 # test.sh - installs what is missing, builds both platforms and runs every
 # test: the Linux program, the Windows program under Wine, static analysis,
-# and the whole Linux suite again under the sanitizers with the fuzzers.
+# the Linux suite against the statically linked program, and the whole Linux
+# suite again under the sanitizers with the fuzzers.
 # Ends with a summary of what ran and what was skipped, and why.
 set -eu
 cd "$(dirname "$0")/.."
@@ -19,11 +20,16 @@ report=$PWD/build/ctest
 mkdir -p "$report"
 ctest --preset linux -j2 --timeout 900 --no-tests=error --output-junit "$report/release.xml" ||
 	failed="$failed release"
+# The same program linked statically, with the Linux suite against it.
+cmake --preset static >/dev/null
+cmake --build --preset static
+ctest --preset static -j2 --timeout 900 --no-tests=error --output-junit "$report/static.xml" ||
+	failed="$failed static"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize -j2 --timeout 900 --no-tests=error --output-junit "$report/sanitized.xml" ||
 	failed="$failed sanitized"
-scripts/summary.sh "$report/release.xml" "$report/sanitized.xml" || failed="$failed summary"
+scripts/summary.sh "$report/release.xml" "$report/sanitized.xml" "$report/static.xml" || failed="$failed summary"
 if [ -n "$failed" ]; then
 	echo "test.sh: FAILED:$failed"
 	exit 1

@@ -279,4 +279,29 @@ TEST(Ending, BackToBackRunsAllSeeTheData)
 	EXPECT_EQ(ended, 400);
 }
 
+// In an empty root, holding nothing but the program and the watched
+// directory: no loader, no libraries, no /proc and no /dev.
+TEST(Ending, AStaticProgramDoesTheWholeJobInAnEmptyRoot)
+{
+	if (!STATIC_PROGRAM)
+		GTEST_SKIP() << "only the static program runs in an empty root";
+	if (geteuid() != 0 || access("/usr/sbin/chroot", X_OK) != 0)
+		GTEST_SKIP() << "needs root and chroot(8)";
+	TempDir root;
+	std::filesystem::copy_file(CHANGEWAIT_BINARY, root / "changewait");
+	ASSERT_EQ(chmod((root / "changewait").c_str(), 0755), 0);
+	ASSERT_EQ(mkdir((root / "d").c_str(), 0755), 0);
+	const Target inRoot{"empty_root", {"/usr/sbin/chroot", root.Path(), "/changewait"}, false, ""};
+	Program waits(inRoot, {"/d/out.txt"});
+	ASSERT_TRUE(waits.WaitUntilWatching(root / "d"));
+	WriteText(root / "d/out.txt", "data");
+	EXPECT_EQ(waits.WaitForExit(), 0);
+	Program unwatchable(inRoot, {"/nodir/out.txt"});
+	EXPECT_EQ(unwatchable.WaitForExit(), 1);
+	EXPECT_EQ(unwatchable.Err(), "Verzeichnis kann nicht beobachtet werden: /nodir\n");
+	Program unnamed(inRoot, {});
+	EXPECT_EQ(unnamed.WaitForExit(), 2);
+	EXPECT_EQ(unnamed.Err(), "Dateiname angeben!\n");
+}
+
 }  // namespace

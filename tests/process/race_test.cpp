@@ -44,6 +44,8 @@ TEST(Race, WriteAtARandomMomentOfStartUpIsNeverLost)
 // watch, and nothing is written after it.
 TEST(Race, WriteBetweenStampAndArmingIsSeen)
 {
+	if (STATIC_PROGRAM)
+		GTEST_SKIP() << "a static program takes no preloaded library";
 	TempDir dir;
 	Program p(LinuxTarget(), {dir / "out.txt"}, "",
 		  {"LD_PRELOAD=" ARM_RACE_SHIM, "ARM_RACE_FILE=" + dir / "out.txt"});
