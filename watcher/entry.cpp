@@ -12,8 +12,9 @@ static void WriteError(LPCSTR text, int length)
 {
 	DWORD written, mode;
 	const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-	const UINT shown = GetConsoleOutputCP();
-	const BOOL switched = GetConsoleMode(err, &mode) && shown != GetACP() && SetConsoleOutputCP(GetACP());
+	const UINT names = GetACP();
+	const UINT shown = GetConsoleMode(err, &mode) ? GetConsoleOutputCP() : names;
+	const BOOL switched = shown != names && SetConsoleOutputCP(names);
 	WriteFile(err, text, (DWORD)length, &written, NULL);
 	if (switched)
 		SetConsoleOutputCP(shown);
@@ -54,8 +55,6 @@ static void EndUnwatchable(LPCSTR directory, int length)
 static BOOL IsUsageRequest(LPCSTR argument)
 {
 	LPCSTR request = USAGE_REQUEST;
-	if (*request == '\0')
-		return FALSE;
 	while (*request != '\0' && *request == *argument)
 		request++, argument++;
 	return *request == '\0' && *argument == '\0';
@@ -70,7 +69,7 @@ extern "C" void StartProgram(void)
 	if (IsUsageRequest(CommandCursor)) {
 		static const CHAR Usage[] = "Usage: changewait FILE" NEWLINE
 					    "Waits until FILE has been changed and holds data, then ends." NEWLINE
-					    "Exit codes: 0 changed and holds data, 1 cannot watch its folder, 2 no FILE." NEWLINE;
+					    "Exit codes: 0 changed and holds data, 1 cannot watch its directory, 2 no FILE." NEWLINE;
 		DWORD written;
 		WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Usage, sizeof Usage - 1, &written, NULL);
 		ExitProcess(0);

@@ -22,6 +22,11 @@ static char CommandLine[sizeof NAME + size_t{32} * 65536 + 1];
 
 static const char *Argument = "";
 
+// The file's name as the command line holds it, made once; null when it
+// is at least as long as the longest path.
+static char Named[sizeof NAME + PATH_MAX + 1];
+static const char *NamedName;
+
 size_t BuildCommandLine(const char *arg, char *out, size_t size)
 {
 	size_t n = sizeof NAME - 1;
@@ -37,6 +42,10 @@ size_t BuildCommandLine(const char *arg, char *out, size_t size)
 void KeepArguments(int argc, char **argv)
 {
 	Argument = argc > 1 ? argv[1] : "";
+	const size_t n = BuildCommandLine(Argument, Named, sizeof Named);
+	const size_t length = n - sizeof NAME;  // less the name and both quotes
+	Named[n - 1] = '\0';
+	NamedName = length < PATH_MAX ? Named + sizeof NAME - 1 : nullptr;
 }
 
 extern "C" LPSTR WINAPI GetCommandLineA(void)
@@ -48,17 +57,7 @@ extern "C" LPSTR WINAPI GetCommandLineA(void)
 
 const char *NamedFile(void)
 {
-	static char name[PATH_MAX];
-	size_t n = 0;
-	for (const char *p = Argument; *p != '\0'; p++) {
-		if (*p == '"')
-			continue;
-		if (n == sizeof name - 1)
-			return nullptr;
-		name[n++] = *p;
-	}
-	name[n] = '\0';
-	return name;
+	return NamedName;
 }
 
 // Too long when no path can be that long, or when its last part is longer

@@ -1,4 +1,5 @@
 // console.cpp - message, standard error and process end on a console.
+#include "console.h"
 #include "handoff.h"
 #include "windows.h"
 
@@ -95,22 +96,27 @@ extern "C" BOOL WINAPI WriteFile(HANDLE file, const void *data, DWORD size, DWOR
 	return done == size;
 }
 
-// A console has no message box: the text goes to standard error as a line,
-// in one write where it fits, so that lines of several processes sharing a
-// log do not interleave.
-extern "C" int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT)
+void WriteErrorLine(const char *lead, const char *text)
 {
-	static char line[256];
-	const size_t n = strlen(text);
+	static char line[256 + PATH_MAX];
+	const size_t a = strlen(lead), b = strlen(text);
 	const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-	if (n < sizeof line) {
-		memcpy(line, text, n);
-		line[n] = '\n';
-		WriteFile(err, line, static_cast<DWORD>(n + 1), nullptr, nullptr);
+	if (a + b < sizeof line) {
+		memcpy(line, lead, a);
+		memcpy(line + a, text, b);
+		line[a + b] = '\n';
+		WriteFile(err, line, static_cast<DWORD>(a + b + 1), nullptr, nullptr);
 	} else {
-		WriteFile(err, text, static_cast<DWORD>(n), nullptr, nullptr);
+		WriteFile(err, lead, static_cast<DWORD>(a), nullptr, nullptr);
+		WriteFile(err, text, static_cast<DWORD>(b), nullptr, nullptr);
 		WriteFile(err, "\n", 1, nullptr, nullptr);
 	}
+}
+
+// A console has no message box: the text goes to standard error as a line.
+extern "C" int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT)
+{
+	WriteErrorLine("", text);
 	return IDOK;
 }
 

@@ -195,23 +195,23 @@ static void Settle(Notification *n)
 }
 
 // Points the file's own watch at what its name now leads to, if that is a
-// regular file, and lets the old one go. The directory reports writes to
-// every file only while something is at the name that has no watch of its
-// own (a file this user cannot read, a FIFO), or when no file was named: a
-// name that leads nowhere can only come to lead somewhere by an entry of
-// the directory. False when the directory's watch would now land on
-// another directory.
-static bool ArmFile(Notification *n)
+// regular file, and lets the old one go. Says whether the directory must
+// then report writes to every file: while something is at the name that
+// has no watch of its own (a file this user cannot read, a FIFO), or when
+// no file was named. A name that leads nowhere can only come to lead
+// somewhere by an entry of the directory.
+static bool WatchFile(Notification *n)
 {
 	const char *name = NamedFile();
+	if (name == nullptr || *name == '\0')
+		return true;
 	struct stat st;
+	const bool present = stat(name, &st) == 0;
 	int wd = -1;
-	const bool named = name != nullptr && *name != '\0';
-	const bool absent = named && stat(name, &st) != 0;
-	if (named && !absent && S_ISREG(st.st_mode) && (n->filter & FILE_NOTIFY_CHANGE_LAST_WRITE)) {
+	if (present && S_ISREG(st.st_mode) && (n->filter & FILE_NOTIFY_CHANGE_LAST_WRITE)) {
 		wd = inotify_add_watch(n->fd, name, FILE_EVENTS);
 		// A symbolic link may lead from here to another file system.
-		if (wd != n->fileWatch && !n->remote && IsRemote(name)) {
+		if (wd != n->fileWatch && !n->remote && st.st_dev != n->dev && IsRemote(name)) {
 			n->remote = true;
 			Settle(n);
 		}
@@ -219,7 +219,15 @@ static bool ArmFile(Notification *n)
 	if (n->fileWatch >= 0 && wd != n->fileWatch)
 		inotify_rm_watch(n->fd, n->fileWatch);
 	n->fileWatch = wd;
-	const bool all = wd < 0 && !absent;
+	return wd < 0 && present;
+}
+
+// Follows the name with the file's watch, and the directory's mask with
+// it. False when the directory's watch would now land on another
+// directory.
+static bool ArmFile(Notification *n)
+{
+	const bool all = WatchFile(n);
 	if (all == n->dirAll)
 		return true;
 	n->dirAll = all;
@@ -231,18 +239,20 @@ static bool ArmFile(Notification *n)
 	return false;
 }
 
+// The file's watch first, so that the directory's is added once, with the
+// mask it keeps.
 static bool SetUp(Notification *n)
 {
 	n->fileWatch = -1;
-	n->dirAll = true;
 	n->follow = n->recheck = false;
-	n->dirWatch = inotify_add_watch(n->fd, n->path, EventsFor(n->filter, false));
+	n->dirAll = WatchFile(n);
+	n->dirWatch = inotify_add_watch(n->fd, n->path, EventsFor(n->filter, !n->dirAll));
 	if (n->dirWatch < 0)
 		return false;
 	WatchParent(n);
 	// Replaced while the watches were being set up, or already deleted:
 	// the watch may be on another directory than the path leads to.
-	if (ArmFile(n) && StillThere(n))
+	if (StillThere(n))
 		return true;
 	errno = ESTALE;
 	return false;

@@ -8,7 +8,7 @@
 #define PATH_SEPARATORS "/"
 #define NEWLINE "\n"
 #define NULL_DEVICE "/dev/null"
-// Every name is a file's; the start-up answers --help and --version.
-#define USAGE_REQUEST ""
+// A file of this name is still reached as ./--help.
+#define USAGE_REQUEST "--help"
 
 #endif

@@ -178,23 +178,23 @@ TEST_P(AnyScript, MissingDirectoryIsNamedInTheLine)
 INSTANTIATE_TEST_SUITE_P(Windows, AnyScript, testing::ValuesIn(Scripts),
 			 [](const auto &i) { return std::string(i.param.name); });
 
-// A producer that holds the file without sharing while it writes and for a
-// second after: the wait ends once it lets go, though no notification
-// comes then. The producer is built here by MinGW.
-// A helper of tests/windows built by MinGW, or "" where it cannot be.
-std::string WindowsTool(const std::string &name)
+// A helper of tests/windows, built here by MinGW and run under Wine.
+Target WindowsTool(const std::string &name)
 {
 	const std::string out = fs::temp_directory_path() / ("changewait-" + name + ".exe");
 	const std::string cc = "x86_64-w64-mingw32-gcc -O2 -o " + out + " " WINDOWS_TOOLS "/" + name + ".c 2>/dev/null";
-	return system(cc.c_str()) == 0 ? out : "";
+	return {name, {WINE_LOADER, out}, true,
+		system(cc.c_str()) == 0 ? "" : "x86_64-w64-mingw32-gcc cannot build " + name + ".c"};
 }
 
+// A producer that holds the file without sharing while it writes and for a
+// second after: the wait ends once it lets go, though no notification
+// comes then.
 TEST_F(Windows, FileHeldWithoutSharingIsSeenOnceLetGo)
 {
-	static const std::string exe = WindowsTool("holdfile");
-	if (exe.empty())
-		GTEST_SKIP() << "x86_64-w64-mingw32-gcc cannot build the producer";
-	const Target holder{"holdfile", {WINE_LOADER, exe}, true, ""};
+	static const Target holder = WindowsTool("holdfile");
+	if (!holder.missing.empty())
+		GTEST_SKIP() << holder.missing;
 	for (int round = 0; round < 10; round++) {
 		TempDir dir;
 		Program p(WineTarget(), {WineTarget().Native(dir / "out.txt")});
@@ -209,10 +209,9 @@ TEST_F(Windows, FileHeldWithoutSharingIsSeenOnceLetGo)
 // program watches, and the write it then makes ends the wait.
 TEST_F(Windows, LetsGoOfItsOutputOnceItWatches)
 {
-	static const std::string exe = WindowsTool("readyrun");
-	if (exe.empty())
-		GTEST_SKIP() << "x86_64-w64-mingw32-gcc cannot build the reader";
-	const Target reader{"readyrun", {WINE_LOADER, exe}, true, ""};
+	static const Target reader = WindowsTool("readyrun");
+	if (!reader.missing.empty())
+		GTEST_SKIP() << reader.missing;
 	for (int round = 0; round < 10; round++) {
 		TempDir dir;
 		Program p(reader, {reader.Native(CHANGEWAIT_WINE_EXE), reader.Native(dir / "out.txt")});
