@@ -23,6 +23,9 @@ protected:
 	}
 
 	// Runs an argument that must wait in dir and end once out.txt is written.
+	// Each run needs a directory of its own: the wine server lets go of an
+	// ended program's watch a little later, and a watch left on dir would
+	// pass for the next program's before that one has read its baseline.
 	void ExpectWaitsIn(const std::vector<std::string> &args, const std::string &dir,
 			   const Target &t = WineTarget())
 	{
@@ -53,22 +56,24 @@ private:
 
 TEST_F(Windows, ForwardSlashesAndMixedSeparators)
 {
-	TempDir dir;
-	const std::string native = WineTarget().Native(dir.Path());
-	std::string slashes = native;
+	TempDir mixed, native;
+	std::string slashes = WineTarget().Native(mixed.Path());
 	for (char &c : slashes)
 		if (c == '\\')
 			c = '/';
-	ExpectWaitsIn({slashes + "/out.txt"}, dir.Path());
-	ExpectWaitsIn({native + "/out.txt"}, dir.Path());
+	ExpectWaitsIn({slashes + "/out.txt"}, mixed.Path());
+	ExpectWaitsIn({WineTarget().Native(native.Path()) + "/out.txt"}, native.Path());
 }
 
 TEST_F(Windows, FileInADriveRootWatchesTheRoot)
 {
-	TempDir dir;
-	Drive q('q', dir.Path());
-	ExpectWaitsIn({"Q:\\out.txt"}, dir.Path());
-	ExpectWaitsIn({"q:/out.txt"}, dir.Path());
+	TempDir upper, lower;
+	{
+		Drive q('q', upper.Path());
+		ExpectWaitsIn({"Q:\\out.txt"}, upper.Path());
+	}
+	Drive q('q', lower.Path());
+	ExpectWaitsIn({"q:/out.txt"}, lower.Path());
 }
 
 // A drive whose current directory was never set stands at its root.
@@ -81,9 +86,9 @@ TEST_F(Windows, DriveRelativeNameWatchesTheDrivesCurrentDirectory)
 
 TEST_F(Windows, LongAndUnixNamespaceNames)
 {
-	TempDir dir;
-	ExpectWaitsIn({"\\\\?\\" + WineTarget().Native(dir / "out.txt")}, dir.Path());
-	ExpectWaitsIn({"\\\\?\\unix" + dir / "out.txt"}, dir.Path());
+	TempDir win32, posix;
+	ExpectWaitsIn({"\\\\?\\" + WineTarget().Native(win32 / "out.txt")}, win32.Path());
+	ExpectWaitsIn({"\\\\?\\unix" + posix / "out.txt"}, posix.Path());
 }
 
 // Wine escapes quotes when it turns argv into a command line, so these go
