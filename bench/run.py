@@ -2,7 +2,7 @@
 """run.py - what waiting costs and how soon the end comes, for changewait and
 the things users would otherwise use, measured interleaved in one run.
 
-  bench/run.py [--quick] [--trials N] [--binary PATH] [--previous PATH] [--svg PATH]
+  bench/run.py [--quick] [--trials N] [--binary PATH] [--previous PATH] [--static PATH] [--svg PATH]
 
 Prints what closing an inotify instance costs on this host, then one table;
 figures are medians unless named otherwise. Counts, for every waiter, the
@@ -505,10 +505,16 @@ def table(cs, floor, kernel, helper, args):
     me = cs[0]
     def ratio(a, b):
         return f"{a / b:.2f}x" if a and b else "-"
-    def latency(against):
-        return (f"median {ratio(statistics.median(me.latency), statistics.median(against.latency))}, "
-                f"p90 {ratio(pct(me.latency, 90), pct(against.latency, 90))}, "
-                f"p99 {ratio(pct(me.latency, 99), pct(against.latency, 99))}")
+    def latency(against, c=me):
+        return (f"median {ratio(statistics.median(c.latency), statistics.median(against.latency))}, "
+                f"p90 {ratio(pct(c.latency, 90), pct(against.latency, 90))}, "
+                f"p99 {ratio(pct(c.latency, 99), pct(against.latency, 99))}")
+    def versus(c, against):
+        return (f"latency {latency(against, c)}, "
+                f"start-up {ratio(statistics.median(c.startup), statistics.median(against.startup))}, "
+                f"peak memory {ratio(max(c.rss), max(against.rss))}, "
+                f"idle CPU {c.idle / 1e6:.3f} against {against.idle / 1e6:.3f} ms, "
+                f"storm CPU {ratio(c.storm_cpu, against.storm_cpu)}")
     print()
     print(f"changewait against the floor: latency {latency(floor)}, "
           f"start-up {ratio(statistics.median(me.startup), statistics.median(floor.startup))}, "
@@ -518,13 +524,12 @@ def table(cs, floor, kernel, helper, args):
     print(f"changewait against the helper-process floor (clone): latency {latency(helper)}")
     gap = (statistics.median(me.latency) - statistics.median(floor.latency)) * 1e6
     print(f"changewait's median minus the floor's: {gap:+.0f} µs")
-    prev = next((c for c in cs if c.name == "changewait, previous"), None)
-    if prev:
-        print(f"changewait against the previous one: latency {latency(prev)}, "
-              f"start-up {ratio(statistics.median(me.startup), statistics.median(prev.startup))}, "
-              f"peak memory {ratio(max(me.rss), max(prev.rss))}, "
-              f"idle CPU {me.idle / 1e6:.3f} against {prev.idle / 1e6:.3f} ms, "
-              f"storm CPU {ratio(me.storm_cpu, prev.storm_cpu)}")
+    for c in cs:
+        if c.name == "changewait, previous":
+            print(f"changewait against the previous one: {versus(me, c)}")
+        if c.name == "changewait, static":
+            print(f"the static program against the kernel hand-off floor: latency {latency(kernel, c)}")
+            print(f"the static program against the dynamic one: {versus(c, me)}")
     print("processes alive at the exits: " + ", ".join(f"{c.name} {c.left}" for c in cs))
 
 
@@ -534,6 +539,8 @@ def main():
     ap.add_argument("--trials", type=int, help="latency trials (default 200, quick 30)")
     ap.add_argument("--binary", default=os.path.join(ROOT, "build/linux/changewait"))
     ap.add_argument("--previous", metavar="PATH", help="an earlier changewait binary to measure beside this one")
+    ap.add_argument("--static", metavar="PATH", default=os.path.join(ROOT, "build/static/changewait"),
+                    help="the statically linked program, measured beside where it is built (none: '')")
     ap.add_argument("--svg", help="where to draw the CDF (default build/latency-cdf.svg; none with --quick)")
     ap.add_argument("--fuse-trials", type=int, help="trials on the FUSE mount (default 100, quick 15)")
     ap.add_argument("--closes", type=int, default=300, help="rounds of inotify closes and ends to time (default 300)")
@@ -562,6 +569,8 @@ def main():
               Contestant("floor, hand-off (fork)", lambda d, f: [floor_bin, f, d, "fork"])]
         if args.previous:
             cs.append(Contestant("changewait, previous", lambda d, f: [args.previous, f]))
+        if args.static and os.path.exists(args.static):
+            cs.append(Contestant("changewait, static", lambda d, f: [args.static, f]))
         if shutil.which("inotifywait"):
             loop = ('while :; do [ -s "$1" ] && exit 0; '
                     'inotifywait -qq -e create,modify,attrib,moved_to "$2" || exit 1; done')
@@ -583,7 +592,8 @@ def main():
               f"storms of {args.storm} writes and {args.parent_storm} parent events; "
               f"{os.cpu_count()} cores; {time.time() - t0:.0f} s")
         anatomy_round([cs[0], cs[2]], 30 if args.quick else 100, work)
-        fuse = fuse_round([c for c in cs if "hand-off" not in c.name and c.name != "changewait, previous"],
+        fuse = fuse_round([c for c in cs if "hand-off" not in c.name
+                           and c.name not in ("changewait, previous", "changewait, static")],
                           args.fuse_trials, fuse_idle, work)
         print()
         table(cs, cs[1], cs[2], cs[3], args)

@@ -1,6 +1,6 @@
 #!/bin/sh
 # setup.sh - installs from Debian's archive what a job needs, only what is
-# missing. Usage: scripts/setup.sh [build|deb|zip|test|bench]
+# missing. Usage: scripts/setup.sh [build|deb|rpm|arm64|zip|test|bench]
 #
 # Two kinds of packages. What the job cannot do without: if it cannot be
 # installed, set-up ends at once and names it. What only widens the tests:
@@ -14,25 +14,30 @@ job=${1:-test}
 
 need="cmake ninja-build g++ make"
 wide=""
-# dpkg-shlibdeps and file for the .deb's dependencies; MinGW for the zip.
+# dpkg-shlibdeps and file for the .deb's dependencies; rpmbuild for the
+# .rpm; Debian's cross compiler for the aarch64 program; MinGW for the zip.
 deb="dpkg-dev file"
+rpm="rpm"
+arm64="g++-aarch64-linux-gnu"
 zip="g++-mingw-w64-i686"
 case $job in
 build) ;;
 deb) need="$need $deb" ;;
+rpm) need="$need $rpm" ;;
+arm64) need="$need $arm64" ;;
 zip) need="$need $zip" ;;
 test)
 	# Both Windows builds, 64-bit Wine and a display for the message box,
 	# GoogleTest, the sanitizers and the fuzzers, the analysers, and what
 	# the package test uses.
-	need="$need $deb $zip g++-mingw-w64-x86-64
+	need="$need $deb $rpm $arm64 $zip g++-mingw-w64-x86-64
 		wine wine64 xvfb xdotool imagemagick
 		libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-tidy cppcheck
 		util-linux git man-db groff-base unzip"
-	wide="wine32:i386 lintian bindfs" ;;
+	wide="wine32:i386 lintian rpmlint bindfs qemu-user-static" ;;
 bench) wide="inotify-tools gnuplot-nox bindfs" ;;
 *)
-	echo "usage: setup.sh [build|deb|zip|test|bench]" >&2
+	echo "usage: setup.sh [build|deb|rpm|arm64|zip|test|bench]" >&2
 	exit 2 ;;
 esac
 
@@ -41,6 +46,8 @@ adds() {
 	case $1 in
 	wine32:i386) echo "32-bit program under 32-bit Wine" ;;
 	lintian) echo "lintian's check of the .deb" ;;
+	rpmlint) echo "rpmlint's check of the .rpm" ;;
+	qemu-user-static) echo "the process tests against the aarch64 program" ;;
 	inotify-tools) echo "the inotifywait loop in the benchmark" ;;
 	gnuplot-nox) echo "the benchmark's CDF picture" ;;
 	bindfs) echo "the waits behind a FUSE mount" ;;

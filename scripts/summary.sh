@@ -5,7 +5,8 @@
 # passing script's "skipped:" line for a part it left out); then what set-up
 # could not install. Ends 1 if the Windows tests of the x86-64 program under
 # 64-bit Wine did not all run: a missing Wine must not pass for a pass.
-# Usage: summary.sh RELEASE_REPORT SANITIZE_REPORT [STATIC_REPORT]
+# Usage: summary.sh RELEASE_REPORT SANITIZE_REPORT [STATIC_REPORT [ARM64_REPORT]]
+# (a report that does not exist is left out)
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -31,7 +32,8 @@ list=$(mktemp)
 trap 'rm -f "$list"' EXIT
 tests release "$1" >"$list"
 tests sanitized "$2" >>"$list"
-[ $# -lt 3 ] || tests static "$3" >>"$list"
+[ $# -lt 3 ] || [ ! -f "$3" ] || tests static "$3" >>"$list"
+[ $# -lt 4 ] || [ ! -f "$4" ] || tests arm64 "$4" >>"$list"
 
 echo "== summary =="
 # Per build: the counts, the skips that share a reason on one line, the failures.
@@ -45,8 +47,8 @@ awk -F '\t' '
 		}
 		count[$1, $4]++
 	}
-	END { for (b = 1; b <= 3; b++) {
-		label = b == 1 ? "release" : b == 2 ? "static" : "sanitized"
+	END { for (b = 1; b <= 4; b++) {
+		label = b == 1 ? "release" : b == 2 ? "static" : b == 3 ? "arm64" : "sanitized"
 		if (!all[label])
 			continue
 		printf "%s build: %d tests, %d passed, %d failed, %d skipped\n", label,

@@ -1,8 +1,9 @@
 #!/bin/sh
 # test.sh - installs what is missing, builds both platforms and runs every
 # test: the Linux program, the Windows program under Wine, static analysis,
-# the Linux suite against the statically linked program, and the whole Linux
-# suite again under the sanitizers with the fuzzers.
+# the Linux suite against the statically linked program, the process tests
+# against the aarch64 program under qemu-user, and the whole Linux suite
+# again under the sanitizers with the fuzzers.
 # Ends with a summary of what ran and what was skipped, and why.
 set -eu
 cd "$(dirname "$0")/.."
@@ -25,11 +26,26 @@ cmake --preset static >/dev/null
 cmake --build --preset static
 ctest --preset static -j2 --timeout 900 --no-tests=error --output-junit "$report/static.xml" ||
 	failed="$failed static"
+# The aarch64 program, with the process tests against it under qemu-user.
+rc=0
+why=$(scripts/arm64.sh) || rc=$?
+if [ $rc -eq 0 ]; then
+	cmake --preset emulated >/dev/null
+	cmake --build --preset emulated
+	ctest --preset emulated -j2 --timeout 900 --no-tests=error --output-junit "$report/emulated.xml" ||
+		failed="$failed emulated"
+elif [ $rc -eq 77 ]; then
+	rm -f "$report/emulated.xml"
+	echo "the process tests against the aarch64 program: skipped, $why" >>build/setup-skipped
+else
+	failed="$failed arm64"
+fi
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize -j2 --timeout 900 --no-tests=error --output-junit "$report/sanitized.xml" ||
 	failed="$failed sanitized"
-scripts/summary.sh "$report/release.xml" "$report/sanitized.xml" "$report/static.xml" || failed="$failed summary"
+scripts/summary.sh "$report/release.xml" "$report/sanitized.xml" "$report/static.xml" "$report/emulated.xml" ||
+	failed="$failed summary"
 if [ -n "$failed" ]; then
 	echo "test.sh: FAILED:$failed"
 	exit 1

@@ -1,9 +1,10 @@
 #!/bin/sh
 # package-test.sh - on a fresh clone of what is committed, runs the
-# README's package command and its from-source build; installs the .deb into
-# a temporary root, runs the installed program once, renders its manual page
-# with warnings as failures, runs the README's examples, looks into the
-# Windows zip, and has lintian look at the .deb.
+# README's package command and its from-source build; installs each .deb
+# with dpkg -i into a temporary root and runs the installed program once,
+# lists each .rpm and its scripts, unpacks and runs each tarball, renders the
+# manual page with warnings as failures, runs the README's examples, looks
+# into the Windows zip, and has lintian and rpmlint look at the packages.
 # Usage: package-test.sh SOURCE_DIR
 set -u
 src=$1
@@ -14,9 +15,15 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 git clone -q "$src" "$work/clone" || fail "git clone"
 (cd "$work/clone" && scripts/package.sh) >"$work/package.log" 2>&1 || { cat "$work/package.log"; fail "scripts/package.sh"; }
-deb=$(ls "$work"/clone/build/packages/changewait_*.deb) || fail "no .deb"
-zip=$(ls "$work"/clone/build/packages/changewait-*-win32.zip) || fail "no zip"
-echo "ok: scripts/package.sh made $(basename "$deb") and $(basename "$zip") on a fresh clone"
+packages=$work/clone/build/packages
+made=$(cd "$packages" && LC_ALL=C ls | tr '\n' ' ')
+v=$(sed -n 's/^project(changewait VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
+[ "$made" = "SHA256SUMS changewait-$v-1.aarch64.rpm changewait-$v-1.x86_64.rpm changewait-$v-linux-aarch64.tar.gz changewait-$v-linux-x86_64.tar.gz changewait-$v-win32.zip changewait_${v}_amd64.deb changewait_${v}_arm64.deb " ] ||
+	fail "scripts/package.sh made: $made"
+(cd "$packages" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the packages"
+deb=$packages/changewait_${v}_amd64.deb
+zip=$packages/changewait-$v-win32.zip
+echo "ok: scripts/package.sh made the .deb, .rpm and tarball for both machines, the zip and SHA256SUMS on a fresh clone"
 
 # From source, as the README says: no test framework needed. Asking for the
 # tests without GoogleTest stops configuration with a message.
@@ -30,23 +37,78 @@ msg=$(cd "$work/clone" && cmake -S . -B build/notest -DBUILD_TESTING=ON -DCMAKE_
 	fail "tests were asked for without GoogleTest and configuration went on"
 echo "$msg" | tr '\n' ' ' | grep -q "The tests need GoogleTest" || fail "no word of GoogleTest: $msg"
 echo "ok: from source with a compiler and CMake alone; tests without GoogleTest stop with a message"
-dpkg-deb -f "$deb" Section | grep -qx utils || fail "section is not utils"
-dpkg-deb -f "$deb" Depends | grep -q libc6 || fail "dependencies were not computed"
-dpkg -x "$deb" "$work/root" || fail "dpkg -x"
-prog=$work/root/usr/bin/changewait
-[ -x "$prog" ] || fail "the package has no usr/bin/changewait"
+# Whether this machine runs programs for the given machine (uname -m).
+runs_here() { [ "$1" = "$(uname -m)" ] || [ -e "/proc/sys/fs/binfmt_misc/qemu-$1" ]; }
 
-# The installed program, once, on a file. Writing until it ends is valid
-# whenever it arms its watch: each write leaves a new stamp with data.
-"$prog" "$work/out.txt" &
-pid=$!
-i=0
-while kill -0 $pid 2>/dev/null && [ $i -lt 200 ]; do
-	echo "data $i" >"$work/out.txt"; sleep 0.05; i=$((i + 1))
+# A program once, on a file. Writing until it ends is valid whenever it
+# arms its watch: each write leaves a new stamp with data.
+ends_on_a_write() { # program, what it is
+	"$1" "$work/out.txt" &
+	pid=$!
+	i=0
+	while kill -0 $pid 2>/dev/null && [ $i -lt 200 ]; do
+		echo "data $i" >"$work/out.txt"; sleep 0.05; i=$((i + 1))
+	done
+	wait $pid || fail "$2 ended with $?"
+	pid=""
+	rm -f "$work/out.txt"
+}
+
+# Each .deb as its users meet it: installed with dpkg -i (into a root of
+# its own, so the machine's own packages are left alone) and run from PATH.
+dpkg_install() { # root, .deb, dpkg options
+	mkdir -p "$1/var/lib/dpkg/info" "$1/var/lib/dpkg/updates" && : >"$1/var/lib/dpkg/status" &&
+		dpkg --root="$1" --force-not-root --force-script-chrootless --log=/dev/null $3 -i "$2" >/dev/null ||
+		fail "dpkg -i $(basename "$2")"
+}
+for arch in amd64:x86_64 arm64:aarch64; do
+	d=${arch%:*} m=${arch#*:}
+	root=$work/root; [ $d = amd64 ] || root=$work/root-$d
+	pkg=$packages/changewait_${v}_$d.deb
+	dpkg_install "$root" "$pkg" "$([ $d = amd64 ] || echo --force-architecture)"
+	[ -z "$(dpkg-deb -f "$pkg" Depends)" ] || fail "the $d .deb depends on $(dpkg-deb -f "$pkg" Depends)"
+	dpkg-deb -f "$pkg" Section | grep -qx utils || fail "section is not utils"
+	file -b "$root/usr/bin/changewait" | grep -q "statically linked" || fail "the $d program is not static"
+	if runs_here $m; then
+		PATH="$root/usr/bin:$PATH" ends_on_a_write changewait "the $d program installed by dpkg -i"
+		echo "ok: the $d .deb installs with dpkg -i, depends on nothing, and its program ends on a write"
+	else
+		echo "skipped: running the $d program, this machine runs no $m programs"
+	fi
 done
-wait $pid || fail "the installed program ended with $?"
-pid=""
-echo "ok: the installed program ended on a write"
+
+# Each .rpm: what it holds and that it runs no scripts.
+for m in x86_64 aarch64; do
+	pkg=$packages/changewait-$v-1.$m.rpm
+	list=$(rpm -qpl "$pkg" | grep -v '^/usr/lib/.build-id' | tr '\n' ' ')
+	[ "$list" = "/usr/bin/changewait /usr/share/doc/changewait /usr/share/doc/changewait/changelog.gz /usr/share/doc/changewait/copyright /usr/share/man/man1/changewait.1.gz " ] ||
+		fail "the $m .rpm holds: $list"
+	[ -z "$(rpm -qp --scripts "$pkg")" ] || fail "the $m .rpm runs scripts: $(rpm -qp --scripts "$pkg")"
+	[ "$(rpm -qp --qf '%{ARCH} %{LICENSE}' "$pkg")" = "$m MIT" ] || fail "the $m .rpm's architecture or licence"
+done
+if command -v rpmlint >/dev/null 2>&1; then
+	report=$(rpmlint -c "$src/tests/package/rpmlint.toml" "$packages"/*.rpm 2>&1) ||
+		fail "rpmlint: $report"
+	echo "ok: rpm -qpl lists the program, its page and docs; no scripts; rpmlint clean"
+else
+	echo "ok: rpm -qpl lists the program, its page and docs; no scripts"
+	echo "skipped: rpmlint's check of the .rpm, rpmlint is not installed"
+fi
+
+# Each tarball, unpacked and run as it stands.
+for m in x86_64 aarch64; do
+	top=changewait-$v-linux-$m
+	tar -C "$work" -xzf "$packages/$top.tar.gz" || fail "tar -x $top.tar.gz"
+	for f in bin/changewait share/man/man1/changewait.1.gz share/doc/changewait/LICENSE; do
+		[ -f "$work/$top/$f" ] || fail "$top.tar.gz has no $f"
+	done
+	if runs_here $m; then
+		ends_on_a_write "$work/$top/bin/changewait" "the program of $top.tar.gz"
+	else
+		echo "skipped: running the program of $top.tar.gz, this machine runs no $m programs"
+	fi
+done
+echo "ok: each tarball holds the program, its manual page and the licence, and the program ends on a write"
 
 copyright=$work/root/usr/share/doc/changewait/copyright
 grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" ||

@@ -49,7 +49,7 @@ const Target &OneProcessOnly()
 			      geteuid() != 0 ? "needs root to run as nobody"
 			      : access("/usr/bin/setpriv", X_OK) != 0 || access("/usr/bin/prlimit", X_OK) != 0
 				      ? "setpriv and prlimit (util-linux) are needed"
-				      : ""};
+				      : Emulated()};
 	return t;
 }
 
@@ -94,7 +94,7 @@ const Target &SmallStack()
 			      false,
 			      SANITIZED ? "the sanitizers' runtime needs a larger stack"
 			      : access("/usr/bin/prlimit", X_OK) != 0 ? "prlimit (util-linux) is needed"
-								     : ""};
+								     : Emulated()};
 	return t;
 }
 

@@ -14,9 +14,11 @@
 
 namespace {
 
-// Keeps waiting, and sleeps while it does.
+// Keeps waiting, and sleeps while it does, once it has taken in the change
+// (which under an emulator includes translating the code that does).
 void ExpectQuietWait(Program &p)
 {
+	EXPECT_TRUE(p.StillRunningAfter(200ms));
 	const long before = p.CpuTicks();
 	EXPECT_TRUE(p.StillRunningAfter(500ms));
 	EXPECT_LE(p.CpuTicks() - before, 1);

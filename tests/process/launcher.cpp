@@ -53,6 +53,19 @@ std::vector<Target> AllTargets()
 	return {LinuxTarget(), WineTarget()};
 }
 
+// The ELF machine field of a program.
+static std::string Machine(const std::string &path)
+{
+	return Slurp(path).substr(18, 2);
+}
+
+std::string Emulated()
+{
+	static const bool foreign = Machine(CHANGEWAIT_BINARY) != Machine("/proc/self/exe");
+	return foreign ? "the program runs under a user-mode emulator, which needs a thread and a large stack of its own"
+		       : "";
+}
+
 std::string Target::Native(const std::string &path) const
 {
 	if (!windows)

@@ -33,6 +33,10 @@ struct Target {
 const Target &LinuxTarget();
 const Target &WineTarget();
 std::vector<Target> AllTargets();
+// Empty where the Linux program is built for this machine; otherwise why a
+// case that starves it of processes or stack would test the user-mode
+// emulator that runs it rather than the program.
+std::string Emulated();
 
 // Where the program's standard output and error go; Gone: pipes whose
 // readers have gone before the program starts.
