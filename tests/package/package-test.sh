@@ -42,23 +42,25 @@ runs_here() { [ "$1" = "$(uname -m)" ] || [ -e "/proc/sys/fs/binfmt_misc/qemu-$1
 
 # A program once, on a file. Writing until it ends is valid whenever it
 # arms its watch: each write leaves a new stamp with data.
-ends_on_a_write() { # program, what it is
-	"$1" "$work/out.txt" &
+ends_on_a_write() { # file, what it is, command...
+	file=$1 what=$2
+	shift 2
+	"$@" &
 	pid=$!
 	i=0
 	while kill -0 $pid 2>/dev/null && [ $i -lt 200 ]; do
-		echo "data $i" >"$work/out.txt"; sleep 0.05; i=$((i + 1))
+		echo "data $i" >"$file"; sleep 0.05; i=$((i + 1))
 	done
-	wait $pid || fail "$2 ended with $?"
+	wait $pid || fail "$what ended with $?"
 	pid=""
-	rm -f "$work/out.txt"
+	rm -f "$file"
 }
 
 # Each .deb as its users meet it: installed with dpkg -i (into a root of
 # its own, so the machine's own packages are left alone) and run from PATH.
 dpkg_install() { # root, .deb, dpkg options
 	mkdir -p "$1/var/lib/dpkg/info" "$1/var/lib/dpkg/updates" && : >"$1/var/lib/dpkg/status" &&
-		dpkg --root="$1" --force-not-root --force-script-chrootless --log=/dev/null $3 -i "$2" >/dev/null ||
+		dpkg --root="$1" --force-not-root --force-script-chrootless --log=/dev/null $3 -i "$2" >/dev/null 2>&1 ||
 		fail "dpkg -i $(basename "$2")"
 }
 for arch in amd64:x86_64 arm64:aarch64; do
@@ -70,7 +72,8 @@ for arch in amd64:x86_64 arm64:aarch64; do
 	dpkg-deb -f "$pkg" Section | grep -qx utils || fail "section is not utils"
 	file -b "$root/usr/bin/changewait" | grep -q "statically linked" || fail "the $d program is not static"
 	if runs_here $m; then
-		PATH="$root/usr/bin:$PATH" ends_on_a_write changewait "the $d program installed by dpkg -i"
+		PATH="$root/usr/bin:$PATH" ends_on_a_write "$work/out.txt" "the $d program installed by dpkg -i" \
+			changewait "$work/out.txt"
 		echo "ok: the $d .deb installs with dpkg -i, depends on nothing, and its program ends on a write"
 	else
 		echo "skipped: running the $d program, this machine runs no $m programs"
@@ -95,15 +98,16 @@ else
 	echo "skipped: rpmlint's check of the .rpm, rpmlint is not installed"
 fi
 
-# Each tarball, unpacked and run as it stands.
+# Each tarball, unpacked as the README says, into a prefix of its own.
 for m in x86_64 aarch64; do
 	top=changewait-$v-linux-$m
-	tar -C "$work" -xzf "$packages/$top.tar.gz" || fail "tar -x $top.tar.gz"
+	mkdir "$work/$m"
+	tar -xzf "$packages/$top.tar.gz" -C "$work/$m" --strip-components=1 || fail "tar -x $top.tar.gz"
 	for f in bin/changewait share/man/man1/changewait.1.gz share/doc/changewait/LICENSE; do
-		[ -f "$work/$top/$f" ] || fail "$top.tar.gz has no $f"
+		[ -f "$work/$m/$f" ] || fail "$top.tar.gz has no $f"
 	done
 	if runs_here $m; then
-		ends_on_a_write "$work/$top/bin/changewait" "the program of $top.tar.gz"
+		ends_on_a_write "$work/out.txt" "the program of $top.tar.gz" "$work/$m/bin/changewait" "$work/out.txt"
 	else
 		echo "skipped: running the program of $top.tar.gz, this machine runs no $m programs"
 	fi
@@ -154,6 +158,31 @@ for b in $blocks; do
 	done
 done
 echo "ok: the README's shell examples run as written"
+
+# The container example, as far as a machine without a container engine
+# goes: the image's root made from its COPY lines, with the shared volume a
+# directory in it, and its ENTRYPOINT and CMD run there under chroot.
+dockerfile=$("$src/tests/package/readme-blocks.sh" "$src/README.md" dockerfile "$work/blocks")
+cmp -s "$dockerfile" "$src/examples/Dockerfile" || fail "examples/Dockerfile is not shown in the README as it stands"
+if [ "$(id -u)" -ne 0 ]; then
+	echo "skipped: the README's container example, chroot needs root"
+else
+	image=$work/image
+	mkdir -p "$image/shared"
+	grep -q '^FROM scratch$' "$dockerfile" || fail "the container example is not FROM scratch"
+	grep '^COPY ' "$dockerfile" | while read -r _ from to; do
+		cp "$work/$(uname -m)/bin/$from" "$image$to" || exit 1
+	done || fail "the container example's COPY lines"
+	command=$(sed -n 's/^\(ENTRYPOINT\|CMD\) \[\(.*\)\]$/\2/p' "$dockerfile" | tr -d '",' | tr '\n' ' ')
+	# shellcheck disable=SC2086
+	ends_on_a_write "$image/shared/ready" "the container example" chroot "$image" $command
+	rmdir "$image/shared"
+	# shellcheck disable=SC2086
+	status=0; err=$(chroot "$image" $command 2>&1) || status=$?
+	[ $status -eq 1 ] && [ "$err" = "Verzeichnis kann nicht beobachtet werden: /shared" ] ||
+		fail "the container example without its volume ended $status: $err"
+	echo "ok: the README's container example ends on a write to the volume, and 1 without it"
+fi
 
 top=$(basename "$zip" .zip)
 list=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
