@@ -2,9 +2,14 @@
 # arm64.sh - builds the aarch64 program (build/arm64/changewait) and makes
 # sure this machine can run it: the kernel hands it to qemu-user through
 # binfmt_misc, which is set up here when it is not yet (as root). Where the
-# program cannot run here, says why on standard output and ends 77.
+# program cannot be built or run here, says why on standard output and ends
+# 77.
 set -eu
 cd "$(dirname "$0")/.."
+if ! command -v aarch64-linux-gnu-g++ >/dev/null 2>&1; then
+	echo "Debian's aarch64 cross compiler (g++-aarch64-linux-gnu) is not installed"
+	exit 77
+fi
 cmake --preset arm64 >/dev/null
 cmake --build --preset arm64 >&2
 exe=build/arm64/changewait

@@ -30,11 +30,11 @@ test)
 	# Both Windows builds, 64-bit Wine and a display for the message box,
 	# GoogleTest, the sanitizers and the fuzzers, the analysers, and what
 	# the package test uses.
-	need="$need $deb $rpm $arm64 $zip g++-mingw-w64-x86-64
+	need="$need $deb $rpm $zip g++-mingw-w64-x86-64
 		wine wine64 xvfb xdotool imagemagick
 		libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-tidy cppcheck
 		util-linux git man-db groff-base unzip"
-	wide="wine32:i386 lintian rpmlint bindfs qemu-user-static" ;;
+	wide="wine32:i386 lintian rpmlint bindfs $arm64 qemu-user-static" ;;
 bench) wide="inotify-tools gnuplot-nox bindfs" ;;
 *)
 	echo "usage: setup.sh [build|deb|rpm|arm64|zip|test|bench]" >&2
@@ -47,6 +47,7 @@ adds() {
 	wine32:i386) echo "32-bit program under 32-bit Wine" ;;
 	lintian) echo "lintian's check of the .deb" ;;
 	rpmlint) echo "rpmlint's check of the .rpm" ;;
+	g++-aarch64-linux-gnu) echo "the aarch64 program, its packages and its tests" ;;
 	qemu-user-static) echo "the process tests against the aarch64 program" ;;
 	inotify-tools) echo "the inotifywait loop in the benchmark" ;;
 	gnuplot-nox) echo "the benchmark's CDF picture" ;;
