@@ -12,6 +12,10 @@ cmake --preset linux -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset linux
 scripts/analyze.sh
 scripts/wine-prefix.sh
+# The aarch64 program, and this machine made able to run it, before the
+# package test runs it too.
+rc=0
+why=$(scripts/arm64.sh) || rc=$?
 # Leave no wine server running once the tests are over.
 trap 'WINEPREFIX="$PWD/build/wineprefix" /usr/lib/wine/wineserver64 -k 2>/dev/null || true' EXIT
 # Both suites run whatever the first gives; the summary and the status come
@@ -26,9 +30,7 @@ cmake --preset static >/dev/null
 cmake --build --preset static
 ctest --preset static -j2 --timeout 900 --no-tests=error --output-junit "$report/static.xml" ||
 	failed="$failed static"
-# The aarch64 program, with the process tests against it under qemu-user.
-rc=0
-why=$(scripts/arm64.sh) || rc=$?
+# The process tests against the aarch64 program under qemu-user.
 if [ $rc -eq 0 ]; then
 	cmake --preset emulated >/dev/null
 	cmake --build --preset emulated
