@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <string.h>
 
 extern "C" void StartProgram(void);
 
@@ -18,19 +19,12 @@ static void OpenStandardDescriptors(void)
 			return;
 }
 
-static bool Same(const char *a, const char *b)
-{
-	while (*a != '\0' && *a == *b)
-		a++, b++;
-	return *a == *b;
-}
-
 // Asked for, the version goes to standard output; the program itself
 // answers --help. A file of such a name is still reached as ./--version.
 static bool AnsweredVersion(const char *argument)
 {
 	static const char Version[] = "changewait " CHANGEWAIT_VERSION "\n";
-	if (!Same(argument, "--version"))
+	if (strcmp(argument, "--version") != 0)
 		return false;
 	WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Version, sizeof Version - 1, nullptr, nullptr);
 	return true;

@@ -40,6 +40,7 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <time.h>
 #include <unistd.h>
 
 struct Notification {
@@ -54,7 +55,6 @@ struct Notification {
 	bool follow;      // the name may lead elsewhere: re-arm before the next wait
 	bool recheck;     // re-armed: the next wait returns at once
 	DWORD filter;
-	int period;  // milliseconds between looks; -1: none
 	bool remote;      // the directory's file system, or the file's
 	bool used;
 	bool lost;  // the path no longer leads to the watched directory
@@ -189,9 +189,11 @@ static void WatchParent(Notification *n)
 	n->parentWatch = inotify_add_watch(n->fd, parent, ENTRY_EVENTS | IN_ONLYDIR);
 }
 
-static void Settle(Notification *n)
+// Milliseconds between looks where events may not tell of every change;
+// -1: none.
+static int Period(const Notification *n)
 {
-	n->period = n->fd < 0 || n->remote ? LOOK_PERIOD : -1;
+	return n->fd < 0 || n->remote ? LOOK_PERIOD : -1;
 }
 
 // Points the file's own watch at what its name now leads to, if that is a
@@ -211,10 +213,8 @@ static bool WatchFile(Notification *n)
 	if (present && S_ISREG(st.st_mode) && (n->filter & FILE_NOTIFY_CHANGE_LAST_WRITE)) {
 		wd = inotify_add_watch(n->fd, name, FILE_EVENTS);
 		// A symbolic link may lead from here to another file system.
-		if (wd != n->fileWatch && !n->remote && st.st_dev != n->dev && IsRemote(name)) {
+		if (wd != n->fileWatch && !n->remote && st.st_dev != n->dev && IsRemote(name))
 			n->remote = true;
-			Settle(n);
-		}
 	}
 	if (n->fileWatch >= 0 && wd != n->fileWatch)
 		inotify_rm_watch(n->fd, n->fileWatch);
@@ -305,7 +305,6 @@ extern "C" HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR directory, BOOL, DW
 	n->remote = IsRemote(directory);
 	if (!Connect(n) && !(Starved(errno) && Watchable(n)))
 		return INVALID_HANDLE_VALUE;
-	Settle(n);
 	n->used = true;
 	n->lost = false;
 	PrepareHandOff();
@@ -346,7 +345,9 @@ static bool Signals(const Notification *n, const struct inotify_event *ev, bool 
 }
 
 // Waits for the instance to have events, or for ms milliseconds to pass
-// (-1: for ever): true when it has them.
+// (-1: for ever): true when it has them. Where poll is refused (a seccomp
+// filter), the read blocks instead, as it did before there were looks, and
+// a starved handle sleeps: refused, the wait must neither spin nor end.
 static bool Ready(Notification *n, int ms)
 {
 	struct pollfd p = {n->fd, POLLIN, 0};
@@ -354,7 +355,13 @@ static bool Ready(Notification *n, int ms)
 	do
 		got = poll(n->fd < 0 ? nullptr : &p, n->fd < 0 ? 0 : 1, ms);
 	while (got < 0 && errno == EINTR);
-	return got > 0;
+	if (got >= 0)
+		return got > 0;
+	if (n->fd >= 0)
+		return fcntl(n->fd, F_SETFL, 0) == 0;
+	const struct timespec period = {ms / 1000, ms % 1000 * 1000000L};
+	nanosleep(&period, nullptr);
+	return false;
 }
 
 // After a period without events: the directory's fate, and for a starved
@@ -365,7 +372,6 @@ static void LookAgain(Notification *n)
 	if (n->fd < 0)
 		Connect(n);
 	n->lost = !StillThere(n);
-	Settle(n);
 }
 
 // Takes in what is queued and returns once something in the directory has
@@ -375,13 +381,14 @@ static void LookAgain(Notification *n)
 extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 {
 	Notification *n = static_cast<Notification *>(object);
-	const bool bounded = milliseconds != INFINITE && (n->period < 0 || milliseconds < static_cast<DWORD>(n->period));
+	const int period = Period(n);
+	const bool bounded = milliseconds != INFINITE && (period < 0 || milliseconds < static_cast<DWORD>(period));
 	if (n->recheck && !n->lost) {
 		n->recheck = false;
 		return WAIT_OBJECT_0;
 	}
 	while (!n->lost) {
-		if (!Ready(n, bounded ? static_cast<int>(milliseconds) : n->period)) {
+		if (!Ready(n, bounded ? static_cast<int>(milliseconds) : period)) {
 			if (bounded)
 				return WAIT_TIMEOUT;
 			LookAgain(n);

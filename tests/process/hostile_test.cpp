@@ -128,6 +128,21 @@ TEST(Hostile, BytesThatAreNotTextNameAFileLikeAnyOther)
 	EXPECT_EQ(p.WaitForExit(), 0);
 }
 
+// Under a filter that refuses poll, as one written for older programs may:
+// the wait still sleeps, and still ends on the write.
+TEST(Refused, PollLeavesTheWaitAsleep)
+{
+	if (system(SECCOMP_RUN " --refuse-poll /bin/true 2>/dev/null") != 0)
+		GTEST_SKIP() << "no seccomp filter can be installed here";
+	const Target t{"poll_refused", {SECCOMP_RUN, "--refuse-poll", CHANGEWAIT_BINARY}, false, ""};
+	TempDir dir;
+	Program p(t, {dir / "out.txt"});
+	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+	ExpectQuietWait(p);
+	WriteText(dir / "out.txt", "data");
+	EXPECT_EQ(p.WaitForExit(), 0);
+}
+
 // Permissions do not hold for root, so these run as nobody when the tests
 // run as root.
 class Unprivileged : public testing::Test {
