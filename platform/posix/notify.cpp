@@ -55,7 +55,7 @@ struct Notification {
 	bool follow;      // the name may lead elsewhere: re-arm before the next wait
 	bool recheck;     // re-armed: the next wait returns at once
 	DWORD filter;
-	bool remote;      // the directory's file system, or the file's
+	bool remote;  // the directory's file system, or the file's
 	bool used;
 	bool lost;  // the path no longer leads to the watched directory
 	char path[PATH_MAX];
@@ -382,7 +382,8 @@ extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 {
 	Notification *n = static_cast<Notification *>(object);
 	const int period = Period(n);
-	const bool bounded = milliseconds != INFINITE && (period < 0 || milliseconds < static_cast<DWORD>(period));
+	const bool bounded =
+	        milliseconds != INFINITE && (period < 0 || milliseconds < static_cast<DWORD>(period));
 	if (n->recheck && !n->lost) {
 		n->recheck = false;
 		return WAIT_OBJECT_0;
