@@ -25,6 +25,11 @@ fi
 echo "$info" | grep -q 'Entry: ID: 0x000018' || { echo "FAIL: no manifest resource"; fail=1; }
 tr -d '\n' <"$exe" | grep -a -q '<activeCodePage[^>]*>UTF-8</activeCodePage>' ||
 	{ echo "FAIL: the manifest does not declare UTF-8 as the active code page"; fail=1; }
+# No time stamp in the PE header, so that two builds of one source are one
+# file and the release's checksums can be made again.
+pe=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+stamp=$(od -An -tu4 -j$((pe + 8)) -N4 "$exe" | tr -d ' ')
+[ "$stamp" = 0 ] || { echo "FAIL: the PE header holds the time stamp $stamp"; fail=1; }
 size=$(wc -c <"$exe")
 [ "$size" -le 8192 ] || { echo "FAIL: $size bytes, over 8 KiB"; fail=1; }
 [ $fail = 0 ] && echo "ok: PE32 i386 console program of $size bytes importing $dlls, UTF-8 by its manifest"
