@@ -7,7 +7,7 @@
 // The program's own lack of descriptors is not the file's state: where no
 // descriptor is left to open it with, the stamp is read from the look by
 // name that precedes the open.
-#include "windows.h"
+#include "handles.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -49,11 +49,6 @@ static bool LookAt(int fd, struct stat *st)
 	st->st_mtim.tv_sec = sx.stx_mtime.tv_sec;
 	st->st_mtim.tv_nsec = sx.stx_mtime.tv_nsec;
 	return true;
-}
-
-static int DescriptorOf(HANDLE handle)
-{
-	return static_cast<int>(reinterpret_cast<INT_PTR>(handle));
 }
 
 extern "C" HFILE WINAPI _lopen(LPCSTR path, int)

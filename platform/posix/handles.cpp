@@ -1,0 +1,62 @@
+// handles.cpp - the standard handles, opening, writing and closing, over
+// descriptors.
+#include "handles.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+// STD_INPUT_HANDLE is -10, STD_OUTPUT_HANDLE -11, STD_ERROR_HANDLE -12.
+static int StandardDescriptor(DWORD which)
+{
+	return -10 - static_cast<int>(which);
+}
+
+extern "C" HANDLE WINAPI GetStdHandle(DWORD which)
+{
+	const int fd = StandardDescriptor(which);
+	return fd >= 0 && fd <= 2 ? HandleOf(fd) : INVALID_HANDLE_VALUE;
+}
+
+// The standard handles are descriptors 0 to 2: setting one moves the
+// given descriptor there.
+extern "C" BOOL WINAPI SetStdHandle(DWORD which, HANDLE handle)
+{
+	const int to = StandardDescriptor(which), from = DescriptorOf(handle);
+	if (to < 0 || to > 2 || from < 0)
+		return FALSE;
+	if (from == to)
+		return TRUE;
+	const bool moved = dup2(from, to) == to;
+	close(from);
+	return moved;
+}
+
+// Opens what exists, for writing or for reading.
+extern "C" HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, void *, DWORD, DWORD, HANDLE)
+{
+	const int fd = open(path, (access & GENERIC_WRITE ? O_WRONLY : O_RDONLY) | O_NOCTTY);
+	return fd < 0 ? INVALID_HANDLE_VALUE : HandleOf(fd);
+}
+
+extern "C" BOOL WINAPI CloseHandle(HANDLE handle)
+{
+	return close(DescriptorOf(handle)) == 0;
+}
+
+extern "C" BOOL WINAPI WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written, void *)
+{
+	const char *p = static_cast<const char *>(data);
+	DWORD done = 0;
+	while (done < size) {
+		const ssize_t n = write(DescriptorOf(file), p + done, size - done);
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n <= 0)
+			break;
+		done += static_cast<DWORD>(n);
+	}
+	if (written != nullptr)
+		*written = done;
+	return done == size;
+}

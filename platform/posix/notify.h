@@ -1,0 +1,70 @@
+// notify.h - the notification handle over inotify, as its files share it.
+//
+// notify.cpp holds the four Win32 calls and the wait; directory.cpp the
+// directory's watch and its parent's, which tell the directory's fate;
+// follow.cpp the named file's own watch, which follows its name; looks.cpp
+// the looks made where events may not tell of every change; remote.cpp the
+// file systems that need them.
+#ifndef PLATFORM_POSIX_NOTIFY_H
+#define PLATFORM_POSIX_NOTIFY_H
+
+#include "windows.h"
+
+#include <stdint.h>
+#include <sys/inotify.h>
+#include <sys/types.h>
+
+// A handle's slot is free, or watches, or is lost: the path no longer
+// leads to the directory first watched, and the handle fails from then on.
+enum Phase { FREE, WATCHING, LOST };
+
+// The file's own watch against what its name leads to.
+enum NameWatch {
+	NAME_FOLLOWED,  // on what the name led to at the last arming
+	NAME_MAY_MOVE,  // an event says the name may lead elsewhere: follow it at the next arming
+	NAME_MOVED,     // followed to another file at the arming: the next wait returns at once
+};
+
+struct Notification {
+	Phase phase;
+	NameWatch name;
+	DWORD filter;
+	int fd;  // -1: starved, no instance yet
+	int dirWatch;
+	uint32_t dirMask;   // what the directory's watch was last armed to report
+	int parentWatch;    // -1 where the parent cannot be watched
+	int fileWatch;      // -1 where the named file has no watch of its own
+	bool remote;        // the directory's file system, or the file's, changes unseen
+	const char *entry;  // the directory's name in its parent; null: any directory
+	dev_t dev;
+	ino_t ino;
+	char path[PATH_MAX];
+};
+
+static const uint32_t ENTRY_EVENTS = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+
+// notify.cpp: a new instance with all its watches; false with errno set
+// when the kernel gives none.
+bool Connect(Notification *n);
+
+// directory.cpp
+uint32_t DirectoryEvents(DWORD filter, bool entriesOnly);
+bool StillThere(const Notification *n);
+void WatchParent(Notification *n);
+bool ParentAsksLook(const Notification *n, const struct inotify_event *ev);
+
+// follow.cpp
+bool WatchFile(Notification *n);
+void FollowName(Notification *n);
+
+// looks.cpp
+int Period(const Notification *n);
+bool Ready(Notification *n, int ms);
+void LookAgain(Notification *n);
+bool Starved(int error);
+bool Watchable(Notification *n);
+
+// remote.cpp
+bool IsRemote(const char *path);
+
+#endif
