@@ -1,5 +1,4 @@
-// console.cpp - the console's code pages, lines to standard error, the
-// message, and the process end.
+// console.cpp - code pages, lines to standard error, the message, the end.
 #include "console.h"
 #include "handoff.h"
 #include "windows.h"

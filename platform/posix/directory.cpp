@@ -1,5 +1,4 @@
-// directory.cpp - the watched directory's fate: its own watch, its parent's,
-// and whether the path still leads to it.
+// directory.cpp - the watched directory's fate, told by its and its parent's watch.
 //
 // The kernel tells a directory's watch nothing when the directory is
 // deleted while still in use (as the working directory of this or another

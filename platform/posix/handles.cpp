@@ -1,5 +1,4 @@
-// handles.cpp - the standard handles, opening, writing and closing, over
-// descriptors.
+// handles.cpp - the standard handles, and opening, writing and closing.
 #include "handles.h"
 
 #include <errno.h>

@@ -1,5 +1,4 @@
-// handoff.cpp - the kernel, not the caller, waits for the teardown of the
-// inotify instances at the end.
+// handoff.cpp - the kernel, not the caller, waits for inotify's teardown.
 //
 // Closing the last reference to an inotify instance makes the closing task
 // wait until the kernel has freed its marks, which includes an RCU grace

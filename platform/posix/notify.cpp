@@ -1,4 +1,4 @@
-// notify.cpp - directory change notifications over inotify.
+// notify.cpp - the change notification calls over one inotify instance.
 //
 // One inotify instance stands for one notification handle. It watches the
 // directory and its parent, which tell the directory's fate (directory.cpp),

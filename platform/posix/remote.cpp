@@ -1,6 +1,7 @@
-// remote.cpp - the file systems whose files change without this kernel's
-// knowledge: the network's, the cluster's, and FUSE, behind which sshfs,
-// rclone, virtiofs and the shares of virtual machines stand.
+// remote.cpp - the file systems whose files change unseen by this kernel.
+//
+// The network's, the cluster's, and FUSE, behind which sshfs, rclone,
+// virtiofs and the shares of virtual machines stand.
 #include "notify.h"
 
 #include <sys/vfs.h>
