@@ -6,7 +6,8 @@
 // it is re-pointed. So the parent is watched for the directory's own entry
 // as well, and each event for that entry, and each of the directory's own
 // delete, move and unmount events, is followed by a look at whether the
-// path still leads to the same, living directory.
+// path still leads to the same, living directory; when it does not, the
+// handle is lost, and fails from then on.
 #include "notify.h"
 
 #include <string.h>
