@@ -22,8 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	line[len] = '\0';
 
 	char *cursor = line;
-	TakeArgument(&cursor);
+	const Intake taken = TakeArguments(&cursor);
 	Check(cursor >= line && cursor <= line + len);
+	if (taken == BAD_TIME) {
+		ULONGLONG ms;
+		Check(!ReadSeconds(cursor, &ms));
+	}
 	const std::string arg(cursor);
 	Check(cursor + arg.size() <= line + len);
 

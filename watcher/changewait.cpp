@@ -4,6 +4,9 @@
 CHAR WatchDir[MAX_PATH];
 FileStamp Baseline;
 FileStamp Current;
+BOOL EndIfPresent;
+BOOL EndIfComplete;
+ULONGLONG BoundMs;
 
 static BOOL IsPathSeparator(CHAR c)
 {
@@ -64,6 +67,43 @@ static BOOL HasNewData(LPCSTR path, BOOL *held)
 	return FALSE;
 }
 
+// Whether no process has the file open for writing: it opens for reading
+// with writing denied to others only then. While a writer holds it, the
+// file counts as held, and is looked at again as such.
+static BOOL NobodyWrites(LPCSTR path, BOOL *held)
+{
+	const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+	if (file == INVALID_HANDLE_VALUE) {
+		const DWORD error = GetLastError();
+		*held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+		return FALSE;
+	}
+	CloseHandle(file);
+	return TRUE;
+}
+
+// The end rule: new data, and where asked for, nobody writing it.
+static BOOL Ends(LPCSTR path, BOOL *held)
+{
+	return HasNewData(path, held) && (!EndIfComplete || NobodyWrites(path, held));
+}
+
+// Where a file that holds data ends the wait at once, the baseline look
+// decides. Data that a writer still holds ends it once let go: the zero
+// baseline makes it new data.
+static BOOL EndsPresent(LPCSTR path)
+{
+	BOOL held;
+	if (!EndIfPresent || Baseline.Size <= 0)
+		return FALSE;
+	if (!EndIfComplete || NobodyWrites(path, &held))
+		return TRUE;
+	Baseline.WriteTime.dwLowDateTime = 0;
+	Baseline.WriteTime.dwHighDateTime = 0;
+	Baseline.Size = 0;
+	return FALSE;
+}
+
 // Lets go of standard output, which the program never writes: a reader of
 // a pipe on it sees its end now, when every later change will be seen. The
 // null device takes its place, so that no later open takes its number.
@@ -75,26 +115,60 @@ static void DeclareReady(void)
 	SetStdHandle(STD_OUTPUT_HANDLE, nul);
 }
 
-BOOL WaitForChange(LPCSTR path)
+// The bound counts from the start. The ticks are added up as differences
+// since the last reading, so they may wrap in between.
+static DWORD LastTick;
+static ULONGLONG Elapsed;
+
+void StartClock(void)
+{
+	LastTick = GetTickCount();
+}
+
+static ULONGLONG TimeLeft(void)
+{
+	const DWORD now = GetTickCount();
+	Elapsed += (DWORD)(now - LastTick);
+	LastTick = now;
+	return Elapsed >= BoundMs ? 0 : BoundMs - Elapsed;
+}
+
+// How long the next wait may last: until the held file's next look, and
+// no longer than the bound leaves.
+static DWORD NextWaitMs(BOOL held, ULONGLONG left)
+{
+	const DWORD ms = held ? HELD_LOOK_MS : INFINITE;
+	if (BoundMs == NO_BOUND)
+		return ms;
+	const DWORD bounded = left < LONGEST_WAIT_MS ? (DWORD)left : LONGEST_WAIT_MS;
+	return bounded < ms ? bounded : ms;
+}
+
+WaitEnd WaitForChange(LPCSTR path)
 {
 	ReadFileStamp(path, &Baseline.WriteTime, &Baseline.Size);
+	if (EndsPresent(path))
+		return CHANGED;
 	const HANDLE notification = FindFirstChangeNotificationA(WatchDir, FALSE, WATCH_FILTER);
 	if (notification == INVALID_HANDLE_VALUE || notification == NULL)
-		return FALSE;
+		return UNWATCHABLE;
 	DeclareReady();
 
 	// A write between the baseline and the arming raised no notification;
 	// one look now catches it. A held file may be let go without a
 	// notification, so while it is held the program looks again.
 	BOOL held;
-	if (HasNewData(path, &held))
-		return TRUE;
+	if (Ends(path, &held))
+		return CHANGED;
 	for (;;) {
-		if (WaitForSingleObject(notification, held ? HELD_LOOK_MS : INFINITE) == WAIT_FAILED)
-			return FALSE;
-		if (HasNewData(path, &held))
-			return TRUE;
+		const ULONGLONG left = BoundMs == NO_BOUND ? NO_BOUND : TimeLeft();
+		if (left == 0)
+			return BOUND_PASSED;
+		if (WaitForSingleObject(notification, NextWaitMs(held, left)) == WAIT_FAILED)
+			return UNWATCHABLE;
+		if (Ends(path, &held))
+			return CHANGED;
 		if (!FindNextChangeNotification(notification))
-			return FALSE;
+			return UNWATCHABLE;
 	}
 }

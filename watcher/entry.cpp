@@ -27,53 +27,65 @@ static void AppendText(LPSTR *end, LPCSTR text, int length)
 		*(*end)++ = text[i];
 }
 
-// Ends with 1 only when the wait could not be kept: a script must not go on
-// as if the file had been written. The directory is the first length
-// characters of the text, which may go on. The line goes out in one write
-// wherever it fits, so that the lines of many waiters sharing a log do not
-// interleave; only a directory longer than any watchable one takes three.
-static void EndUnwatchable(LPCSTR directory, int length)
+// Ends with code and one line on standard error: the reason, then the
+// first length characters of the text, which may go on. The line goes out
+// in one write wherever it fits, so that the lines of many waiters sharing
+// a log do not interleave; only a text longer than any path takes three.
+static void EndWithLine(LPCSTR reason, LPCSTR text, int length, UINT code)
 {
-	static const CHAR Reason[] = "Verzeichnis kann nicht beobachtet werden: ";
-	static CHAR Line[sizeof Reason + MAX_PATH + 2];
-	const int reasonLength = lstrlenA(Reason);
+	static CHAR Line[64 + MAX_PATH + 2];
+	const int reasonLength = lstrlenA(reason);
 	const int newlineLength = lstrlenA(NEWLINE);
 	if (reasonLength + length + newlineLength <= (int)sizeof Line) {
 		LPSTR end = Line;
-		AppendText(&end, Reason, reasonLength);
-		AppendText(&end, directory, length);
+		AppendText(&end, reason, reasonLength);
+		AppendText(&end, text, length);
 		AppendText(&end, NEWLINE, newlineLength);
 		WriteError(Line, (int)(end - Line));
 	} else {
-		WriteError(Reason, reasonLength);
-		WriteError(directory, length);
+		WriteError(reason, reasonLength);
+		WriteError(text, length);
 		WriteError(NEWLINE, newlineLength);
 	}
-	ExitProcess(1);
+	ExitProcess(code);
 }
 
-static BOOL IsUsageRequest(LPCSTR argument)
+// Ends with 1 only when the wait could not be kept: a script must not go on
+// as if the file had been written.
+static void EndUnwatchable(LPCSTR directory, int length)
 {
-	LPCSTR request = USAGE_REQUEST;
-	while (*request != '\0' && *request == *argument)
-		request++, argument++;
-	return *request == '\0' && *argument == '\0';
+	EndWithLine("Verzeichnis kann nicht beobachtet werden: ", directory, length, 1);
+}
+
+// A command line the program cannot follow ends it at once with 2, before
+// anything is watched.
+static void EndUsageError(Intake taken)
+{
+	const LPCSTR reason = taken == UNKNOWN_OPTION ? "Unbekannte Option: "
+	                      : taken == MISSING_TIME ? "Zeitangabe fehlt: "
+	                                              : "Ungültige Zeitangabe: ";
+	EndWithLine(reason, CommandCursor, lstrlenA(CommandCursor), 2);
 }
 
 extern "C" void StartProgram(void)
 {
+	StartClock();
 	CommandCursor = GetCommandLineA();
-	TakeArgument(&CommandCursor);
+	const Intake taken = TakeArguments(&CommandCursor);
 
 	// Asked for, the usage goes to standard output as text, not to a box.
-	if (IsUsageRequest(CommandCursor)) {
-		static const CHAR Usage[] = "Usage: changewait FILE" NEWLINE
+	if (taken == ASKED_USAGE) {
+		static const CHAR Usage[] = "Usage: " USAGE_LINE NEWLINE
 					    "Waits until FILE has been changed and holds data, then ends." NEWLINE
-					    "Exit codes: 0 changed and holds data, 1 cannot watch its directory, 2 no FILE." NEWLINE;
+					    OPTION_LINES
+					    "Exit codes: 0 changed and holds data, 1 cannot watch its directory," NEWLINE
+					    "2 no FILE or a usage error, 124 the time given has passed." NEWLINE;
 		DWORD written;
 		WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Usage, sizeof Usage - 1, &written, NULL);
 		ExitProcess(0);
 	}
+	if (taken != TAKEN_FILE)
+		EndUsageError(taken);
 
 	if (*CommandCursor == '\0') {
 		// No file named is a failure: a script must not go on as if one
@@ -88,7 +100,9 @@ extern "C" void StartProgram(void)
 		const LPCSTR directory = FindDirectoryPart(CommandCursor, &length);
 		EndUnwatchable(directory, length);
 	}
-	if (!WaitForChange(CommandCursor))
+	const WaitEnd end = WaitForChange(CommandCursor);
+	if (end == UNWATCHABLE)
 		EndUnwatchable(WatchDir, lstrlenA(WatchDir));
-	ExitProcess(0);
+	// 124, as timeout(1) ends: a script may put the one for the other.
+	ExitProcess(end == BOUND_PASSED ? 124 : 0);
 }

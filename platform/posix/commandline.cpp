@@ -1,36 +1,41 @@
 // commandline.cpp - GetCommandLineA over argv.
 //
-// Linux delivers the arguments apart, so the text is made from the file's
-// argument alone: a fixed stand-in for the program's name, then argv[1]
-// inside one pair of double quotes. Whatever argv[0] holds and whatever
-// follows argv[1] then cannot change what is scanned, and argv[1] is taken
-// whole, blanks and tabs included. Its own double-quote characters are
-// dropped: the scanner would drop them anyway, and they must not open or
-// close the stretch that keeps it whole.
+// Linux delivers the arguments apart, so the text is made from what
+// getopt_long read (options.cpp) and the file's argument alone: a fixed
+// stand-in for the program's name, the options as Windows writes them,
+// then the file's argument inside one pair of double quotes. Whatever
+// argv[0] holds and whatever follows the file's argument then cannot change
+// what is scanned, and the argument is taken whole, blanks and tabs
+// included, and never as an option, as it begins with a quote. Its own
+// double-quote characters are dropped: the scanner would drop them anyway,
+// and they must not open or close the stretch that keeps it whole.
 #include "commandline.h"
 #include "windows.h"
 
 #include <string.h>
 #include <sys/vfs.h>
 
-static const char NAME[] = "changewait \"";
+static const char NAME[] = "changewait ";
 
-// The longest single argument the kernel passes is 32 pages; 64 KiB is the
-// largest page size Linux runs with. A static buffer, because a failed
-// allocation must never read as "no argument".
-static char CommandLine[sizeof NAME + size_t{32} * 65536 + 1];
+// Static buffers, because a failed allocation must never read as "no
+// argument". The options hold at most one value, itself an argument.
+static char CommandLine[sizeof NAME + 2 * LONGEST_ARGUMENT + 64];
 
+static const char *Options = "";
 static const char *Argument = "";
 
 // The file's name as the command line holds it, made once; null when it
 // is at least as long as the longest path.
-static char Named[sizeof NAME + PATH_MAX + 1];
+static char Named[sizeof NAME + PATH_MAX + 2];
 static const char *NamedName;
 
-size_t BuildCommandLine(const char *arg, char *out, size_t size)
+size_t BuildCommandLine(const char *options, const char *arg, char *out, size_t size)
 {
 	size_t n = sizeof NAME - 1;
 	memcpy(out, NAME, n);
+	for (const char *p = options; *p != '\0' && n < size - 3; p++)
+		out[n++] = *p;
+	out[n++] = '"';
 	for (const char *p = arg; *p != '\0' && n < size - 2; p++)
 		if (*p != '"')
 			out[n++] = *p;
@@ -39,19 +44,20 @@ size_t BuildCommandLine(const char *arg, char *out, size_t size)
 	return n;
 }
 
-void KeepArguments(int argc, char **argv)
+void KeepArguments(const char *options, const char *file)
 {
-	Argument = argc > 1 ? argv[1] : "";
-	const size_t n = BuildCommandLine(Argument, Named, sizeof Named);
-	const size_t length = n - sizeof NAME;  // less the name and both quotes
+	Options = options;
+	Argument = file;
+	const size_t n = BuildCommandLine("", Argument, Named, sizeof Named);
+	const size_t length = n - sizeof NAME - 1;  // less the name and both quotes
 	Named[n - 1] = '\0';
-	NamedName = length < PATH_MAX ? Named + sizeof NAME - 1 : nullptr;
+	NamedName = length < PATH_MAX ? Named + sizeof NAME : nullptr;
 }
 
 extern "C" LPSTR WINAPI GetCommandLineA(void)
 {
 	if (CommandLine[0] == '\0')
-		BuildCommandLine(Argument, CommandLine, sizeof CommandLine);
+		BuildCommandLine(Options, Argument, CommandLine, sizeof CommandLine);
 	return CommandLine;
 }
 

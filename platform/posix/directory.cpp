@@ -14,10 +14,11 @@
 #include <sys/stat.h>
 
 // The directory reports its entries created, removed and renamed, and,
-// unless the named file has a watch of its own, writes to its files.
+// unless the named file has a watch of its own, writes to its files; the
+// writers' tracking adds their writes and closes.
 uint32_t DirectoryEvents(DWORD filter, bool entriesOnly)
 {
-	uint32_t mask = IN_ONLYDIR | IN_DELETE_SELF | IN_MOVE_SELF;
+	uint32_t mask = IN_ONLYDIR | IN_DELETE_SELF | IN_MOVE_SELF | WriterEvents();
 	if (filter & FILE_NOTIFY_CHANGE_FILE_NAME)
 		mask |= ENTRY_EVENTS;
 	if ((filter & FILE_NOTIFY_CHANGE_LAST_WRITE) && !entriesOnly)

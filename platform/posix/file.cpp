@@ -39,7 +39,7 @@ static const int LOOKED_AT = INT_MAX;
 // A file system that keeps what its server said for a while (FUSE, NFS,
 // SMB) is asked afresh, so that the stamp is the file's and not the
 // cache's; on others the flag costs nothing. Where statx is refused, fstat.
-static bool LookAt(int fd, struct stat *st)
+bool LookAt(int fd, struct stat *st)
 {
 	struct statx sx;
 	if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_TYPE | STATX_SIZE | STATX_MTIME, &sx) != 0)
@@ -117,4 +117,9 @@ extern "C" DWORD WINAPI GetFileSize(HANDLE file, DWORD *high)
 extern "C" DWORD WINAPI GetLastError(void)
 {
 	return LastError;
+}
+
+extern "C" void WINAPI SetLastError(DWORD error)
+{
+	LastError = error;
 }

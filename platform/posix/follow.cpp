@@ -37,7 +37,7 @@ bool WatchFile(Notification *n)
 	const bool present = stat(name, &st) == 0;
 	int wd = -1;
 	if (present && S_ISREG(st.st_mode) && (n->filter & FILE_NOTIFY_CHANGE_LAST_WRITE)) {
-		wd = inotify_add_watch(n->fd, name, FILE_EVENTS);
+		wd = inotify_add_watch(n->fd, name, FILE_EVENTS | WriterEvents());
 		// A symbolic link may lead from here to another file system.
 		if (wd != n->fileWatch && !n->remote && st.st_dev != n->dev && IsRemote(name))
 			n->remote = true;

@@ -31,9 +31,12 @@ extern "C" BOOL WINAPI SetStdHandle(DWORD which, HANDLE handle)
 	return moved;
 }
 
-// Opens what exists, for writing or for reading.
-extern "C" HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, void *, DWORD, DWORD, HANDLE)
+// Opens what exists, for writing or for reading; for reading with writing
+// denied to others, only while no process writes it.
+extern "C" HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, void *, DWORD, DWORD, HANDLE)
 {
+	if (access == GENERIC_READ && !(share & FILE_SHARE_WRITE))
+		return OpenWithoutWriters(path);
 	const int fd = open(path, (access & GENERIC_WRITE ? O_WRONLY : O_RDONLY) | O_NOCTTY);
 	return fd < 0 ? INVALID_HANDLE_VALUE : HandleOf(fd);
 }

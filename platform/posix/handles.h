@@ -4,6 +4,8 @@
 
 #include "windows.h"
 
+#include <sys/stat.h>
+
 static inline HANDLE HandleOf(int fd)
 {
 	return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(fd));
@@ -13,5 +15,14 @@ static inline int DescriptorOf(HANDLE handle)
 {
 	return static_cast<int>(reinterpret_cast<INT_PTR>(handle));
 }
+
+// file.cpp: the last error, as the layer's calls set it; the file's
+// status fresh from its file system, not from a cache of it.
+extern "C" void WINAPI SetLastError(DWORD error);
+bool LookAt(int fd, struct stat *st);
+
+// writers.cpp: the file at path opened for reading, unless a process has
+// it open for writing (ERROR_SHARING_VIOLATION).
+HANDLE OpenWithoutWriters(const char *path);
 
 #endif

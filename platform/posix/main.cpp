@@ -1,11 +1,11 @@
-// main.cpp - the Linux start-up: keep argv, then enter the program.
+// main.cpp - the Linux start-up: read the options, keep argv, then enter the program.
 #include "commandline.h"
 #include "console.h"
+#include "options.h"
 #include "windows.h"
 
 #include <fcntl.h>
 #include <signal.h>
-#include <string.h>
 
 extern "C" void StartProgram(void);
 
@@ -19,28 +19,17 @@ static void OpenStandardDescriptors(void)
 			return;
 }
 
-// Asked for, the version goes to standard output; the program itself
-// answers --help. A file of such a name is still reached as ./--version.
-static bool AnsweredVersion(const char *argument)
-{
-	static const char Version[] = "changewait " CHANGEWAIT_VERSION "\n";
-	if (strcmp(argument, "--version") != 0)
-		return false;
-	WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Version, sizeof Version - 1, nullptr, nullptr);
-	return true;
-}
-
 int main(int argc, char **argv)
 {
 	// The exit code is the result: a reader of standard error that has
 	// gone must not turn an ending into a killing.
 	(void)signal(SIGPIPE, SIG_IGN);
 	OpenStandardDescriptors();
-	if (argc > 1 && AnsweredVersion(argv[1]))
-		return 0;
-	KeepArguments(argc, argv);
+	const char *options;
+	const int file = ReadOptions(argc, argv, &options);
+	KeepArguments(options, file < argc ? argv[file] : "");
 	if (NameTooLong()) {
-		WriteErrorLine("Dateiname zu lang: ", argv[1]);
+		WriteErrorLine("Dateiname zu lang: ", argv[file]);
 		ExitProcess(1);
 	}
 	StartProgram();

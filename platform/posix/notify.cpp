@@ -100,7 +100,8 @@ static bool Signals(Notification *n, const struct inotify_event *ev, bool *look)
 		return false;
 	}
 	if (ev->wd == n->fileWatch) {
-		if (!(ev->mask & IN_MODIFY))
+		NoteWriter(ev->mask);
+		if (!(ev->mask & (IN_MODIFY | IN_CLOSE_WRITE)))
 			n->name = NAME_MAY_MOVE;
 		return true;
 	}
@@ -114,25 +115,36 @@ static bool Signals(Notification *n, const struct inotify_event *ev, bool *look)
 	}
 	if (ev->mask & ENTRY_EVENTS)
 		n->name = NAME_MAY_MOVE;
-	return true;
+	return !PassesOver(n, ev);
+}
+
+// Milliseconds until end, none less than 0; -1 where there is no end.
+static int Until(long long end)
+{
+	if (end < 0)
+		return -1;
+	const long long left = end - NowMs();
+	return left > 0 ? static_cast<int>(left) : 0;
 }
 
 // Takes in what is queued and returns once something in the directory has
 // changed, the file has, the directory is lost, or a period has passed.
 // Events for other entries of the parent are passed over here and never
-// wake the caller.
+// wake the caller; they do not put off the period's end either.
 extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 {
 	Notification *n = static_cast<Notification *>(object);
 	const int period = Period(n);
 	const bool bounded =
 	        milliseconds != INFINITE && (period < 0 || milliseconds < static_cast<DWORD>(period));
+	const int limit = !bounded ? period : milliseconds > INT_MAX ? INT_MAX : static_cast<int>(milliseconds);
+	const long long end = limit < 0 ? -1 : NowMs() + limit;
 	if (n->name == NAME_MOVED && n->phase != LOST) {
 		n->name = NAME_FOLLOWED;
 		return WAIT_OBJECT_0;
 	}
 	while (n->phase != LOST) {
-		if (!Ready(n, bounded ? static_cast<int>(milliseconds) : period)) {
+		if (!Ready(n, Until(end))) {
 			if (bounded)
 				return WAIT_TIMEOUT;
 			LookAgain(n);

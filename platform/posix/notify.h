@@ -4,7 +4,8 @@
 // directory's watch and its parent's, which tell the directory's fate;
 // follow.cpp the named file's own watch, which follows its name; looks.cpp
 // the looks made where events may not tell of every change; remote.cpp the
-// file systems that need them.
+// file systems that need them; writers.cpp what the events tell of the
+// file's writers; clock.cpp the time the waits count.
 #ifndef PLATFORM_POSIX_NOTIFY_H
 #define PLATFORM_POSIX_NOTIFY_H
 
@@ -66,5 +67,18 @@ bool Watchable(Notification *n);
 
 // remote.cpp
 bool IsRemote(const char *path);
+
+// clock.cpp: milliseconds from a fixed moment; only differences count.
+long long NowMs(void);
+
+// writers.cpp: where asked to, the events of the named file's writers are
+// followed (WriterEvents: what each watch adds for them, else 0). An event
+// of the file's own watch is noted by NoteWriter; PassesOver notes one of
+// the directory's and says whether it is one only the writers' tracking
+// asked for, of another file, which never wakes the caller.
+void TrackWriters(void);
+uint32_t WriterEvents(void);
+void NoteWriter(uint32_t mask);
+bool PassesOver(const Notification *n, const struct inotify_event *ev);
 
 #endif

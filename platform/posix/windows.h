@@ -50,6 +50,7 @@ typedef struct _FILETIME {
 #define WAIT_TIMEOUT 0x102
 #define STD_OUTPUT_HANDLE ((DWORD)-11)
 #define STD_ERROR_HANDLE ((DWORD)-12)
+#define GENERIC_READ 0x80000000
 #define GENERIC_WRITE 0x40000000
 #define FILE_SHARE_READ 0x1
 #define FILE_SHARE_WRITE 0x2
@@ -86,6 +87,7 @@ HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR directory, BOOL subtree, DWORD
 BOOL WINAPI FindNextChangeNotification(HANDLE notification);
 BOOL WINAPI FindCloseChangeNotification(HANDLE notification);
 DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
+DWORD WINAPI GetTickCount(void);
 
 HFILE WINAPI _lopen(LPCSTR path, int mode);
 HFILE WINAPI _lclose(HFILE file);

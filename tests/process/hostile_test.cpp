@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -198,6 +199,27 @@ TEST_F(Unprivileged, UnreadableFileKeepsItWaitingQuietly)
 	ASSERT_EQ(chmod(sub.c_str(), 0744), 0);
 	WriteText(sub + "/out.txt", "data");
 	ExpectQuietWait(p);
+}
+
+// Another user's file gets no lease: the events of its writer tell when
+// it is done, and a file renamed onto the name has no writer.
+TEST_F(Unprivileged, CompleteWithoutALeaseWaitsForTheWritersClose)
+{
+	if (geteuid() != 0)
+		GTEST_SKIP() << "needs a file of another user, made as root";
+	Program p(target_, {"-c", dir_ / "out.txt"});
+	ASSERT_TRUE(p.WaitUntilWatching(dir_.Path()));
+	const int fd = open((dir_ / "out.txt").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+	ASSERT_EQ(write(fd, "data", 4), 4);
+	EXPECT_TRUE(p.StillRunningAfter());
+	close(fd);
+	EXPECT_EQ(p.WaitForExit(), 0);
+
+	Program renamed(target_, {"--complete", dir_ / "done.txt"});
+	ASSERT_TRUE(renamed.WaitUntilWatching(dir_.Path()));
+	WriteText(dir_ / "done.tmp", "data");
+	ASSERT_EQ(rename((dir_ / "done.tmp").c_str(), (dir_ / "done.txt").c_str()), 0);
+	EXPECT_EQ(renamed.WaitForExit(), 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -64,6 +65,18 @@ std::string Emulated()
 	static const bool foreign = Machine(CHANGEWAIT_BINARY) != Machine("/proc/self/exe");
 	return foreign ? "the program runs under a user-mode emulator, which needs a thread and a large stack of its own"
 		       : "";
+}
+
+std::vector<std::string> Target::Options(const std::string &letters, const std::string &bound) const
+{
+	std::vector<std::string> options;
+	for (const char c : letters)
+		options.push_back(windows ? std::string("/") + char(toupper(c)) : std::string("-") + c);
+	if (!bound.empty() && windows)
+		options.push_back("/T:" + bound);
+	else if (!bound.empty())
+		options.insert(options.end(), {"-t", bound});
+	return options;
 }
 
 std::string Target::Native(const std::string &path) const

@@ -23,6 +23,9 @@ struct Target {
 	std::string missing;  // why this target cannot run here, if it cannot
 
 	std::string Native(const std::string &path) const;  // Z:\... under Wine
+	// Options as this target spells them: "pc" is -p -c or /P /C; a
+	// bound is -t SECONDS or /T:SECONDS.
+	std::vector<std::string> Options(const std::string &letters, const std::string &bound = "") const;
 	std::string NewLine() const { return windows ? "\r\n" : "\n"; }
 	// Time to start and arm the watch: Wine starts in a second or two.
 	std::chrono::milliseconds StartLimit() const { return windows ? 60s : 20s; }

@@ -36,6 +36,48 @@ TEST_P(Usage, SaysSoAndEndsWithTwo)
 INSTANTIATE_TEST_SUITE_P(Process, Usage, testing::ValuesIn(Cases),
 			 [](const testing::TestParamInfo<Case> &i) { return std::string(i.param.name); });
 
+// A command line the program cannot follow: exit code 2 at once, and one
+// line that names what is wrong as it was written.
+struct Mistake {
+	const char *name;
+	const Target &(*target)();
+	std::vector<std::string> args;
+	std::string line;
+	friend void PrintTo(const Mistake &m, std::ostream *os) { *os << m.name; }
+};
+
+const Mistake Mistakes[] = {
+	{"unknown_short", LinuxTarget, {"-x", "f"}, "Unbekannte Option: -x\n"},
+	{"unknown_in_a_bundle", LinuxTarget, {"-pxc", "f"}, "Unbekannte Option: -x\n"},
+	{"unknown_long", LinuxTarget, {"--wait=5", "f"}, "Unbekannte Option: --wait=5\n"},
+	{"value_on_a_switch", LinuxTarget, {"--present=1", "f"}, "Unbekannte Option: --present=1\n"},
+	{"missing_time", LinuxTarget, {"-t"}, "Zeitangabe fehlt: -t\n"},
+	{"empty_long_time", LinuxTarget, {"--timeout=", "f"}, "Zeitangabe fehlt: --timeout\n"},
+	{"bad_time", LinuxTarget, {"-t", "abc", "f"}, "Ungültige Zeitangabe: abc\n"},
+	{"negative_time", LinuxTarget, {"--timeout", "-1", "f"}, "Ungültige Zeitangabe: -1\n"},
+	{"quote_in_time", LinuxTarget, {"-t6\"0", "f"}, "Ungültige Zeitangabe: 6\"0\n"},
+	{"windows_unknown", WineTarget, {"/X", "f"}, "Unbekannte Option: /X\r\n"},
+	{"windows_missing_time", WineTarget, {"/T", "f"}, "Zeitangabe fehlt: /T\r\n"},
+	{"windows_bad_time", WineTarget, {"/t:1,5", "f"}, "Ungültige Zeitangabe: 1,5\r\n"},
+};
+
+class Mistaken : public testing::TestWithParam<Mistake> {};
+
+TEST_P(Mistaken, EndsWithTwoAndOneLine)
+{
+	const Target &t = GetParam().target();
+	if (!t.missing.empty())
+		GTEST_SKIP() << t.missing;
+	TempDir dir;
+	Program p(t, GetParam().args, dir.Path());
+	EXPECT_EQ(p.WaitForExit(t.StartLimit()), 2);
+	EXPECT_EQ(p.Err(), GetParam().line);
+	EXPECT_EQ(p.Out(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Process, Mistaken, testing::ValuesIn(Mistakes),
+			 [](const auto &i) { return std::string(i.param.name); });
+
 // Asked for, the usage or the version on standard output, and 0.
 struct Request {
 	const char *name;
@@ -46,9 +88,11 @@ struct Request {
 };
 
 const Request Requests[] = {
-	{"linux_help", LinuxTarget, "--help", "Usage: changewait FILE\n"},
+	{"linux_help", LinuxTarget, "--help", "Usage: changewait [OPTION]... FILE\n"},
+	{"linux_h", LinuxTarget, "-h", "Usage: changewait [OPTION]... FILE\n"},
 	{"linux_version", LinuxTarget, "--version", "changewait " CHANGEWAIT_VERSION "\n"},
-	{"windows_usage", WineTarget, "/?", "Usage: changewait FILE\r\n"},
+	{"linux_V", LinuxTarget, "-V", "changewait " CHANGEWAIT_VERSION "\n"},
+	{"windows_usage", WineTarget, "/?", "Usage: changewait [/T:SECONDS] [/P] [/C] FILE\r\n"},
 };
 
 class Requested : public testing::TestWithParam<Request> {};
@@ -86,6 +130,10 @@ const Naming Namings[] = {
 	{"quotes_and_blanks", {}, {"DIR/my \"best\" file.txt"}, "my best file.txt"},
 	{"leading_blank_kept", {}, {"DIR/ lead.txt"}, " lead.txt"},
 	{"help_as_a_path", {}, {"DIR/--help"}, "--help"},
+	// Options before the file, in each spelling; -- ends them.
+	{"long_options", {}, {"--timeout=60", "--complete", "DIR/out.txt"}, "out.txt"},
+	{"bundled_with_value", {}, {"-ct", "60", "--", "DIR/out.txt"}, "out.txt"},
+	{"value_apart", {}, {"--timeout", "60", "-c", "DIR/-c"}, "-c"},
 };
 
 class Arguments : public testing::TestWithParam<Naming> {};

@@ -31,11 +31,29 @@ void SetTime(const std::string &path, time_t sec)
 	ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), t, 0), 0);
 }
 
+// Writers that keep <dir>/out.txt open after their last write.
+int Writers[2] = {-1, -1};
+
+Step Hold(int i)
+{
+	return [i](const TempDir &d) {
+		Writers[i] = open((d / "out.txt").c_str(), O_CREAT | O_WRONLY | O_APPEND | O_CLOEXEC, 0644);
+		ASSERT_EQ(write(Writers[i], "data", 4), 4);
+	};
+}
+
+Step LetGo(int i)
+{
+	return [i](const TempDir &) { close(Writers[i]); };
+}
+
 // Each scenario watches <dir>/out.txt: `before` runs before the start,
 // `quiet` once it watches and must not end it, `ending` must end it.
 struct Scenario {
 	const char *name;
 	Step before, quiet, ending;
+	const char *options = "";  // as letters: "pc" is -p -c, or /P /C
+	bool linuxOnly = false;    // a Linux writer's descriptor is no Windows handle
 	friend void PrintTo(const Scenario &c, std::ostream *os) { *os << c.name; }
 };
 
@@ -85,6 +103,22 @@ const Scenario Scenarios[] = {
 			 EXPECT_EQ(write(fd, "step\n", 5), 5);
 		 close(fd);
 	 }},
+	{"present_but_empty", [](const TempDir &d) { WriteText(d / "out.txt", ""); },
+	 [](const TempDir &d) { WriteText(d / "other.txt", "x"); },
+	 [](const TempDir &d) { WriteText(d / "out.txt", "x"); }, "p"},
+	{"complete_written_and_closed", Nothing, Nothing, [](const TempDir &d) { WriteText(d / "out.txt", "data"); }, "c"},
+	{"complete_renamed_onto_the_name", Nothing, [](const TempDir &d) { WriteText(d / "out.tmp", "data"); },
+	 [](const TempDir &d) { rename((d / "out.tmp").c_str(), (d / "out.txt").c_str()); }, "c"},
+	{"complete_writer_holds_it_open", Nothing, Hold(0), LetGo(0), "c", true},
+	{"complete_two_writers",
+	 Nothing,
+	 [](const TempDir &d) {
+		 Hold(0)(d);
+		 Hold(1)(d);
+		 LetGo(0)(d);
+	 },
+	 LetGo(1), "c", true},
+	{"present_complete_held", Hold(0), Nothing, LetGo(0), "pc", true},
 };
 
 // Every case runs on each target: the Linux program, and the Windows
@@ -106,9 +140,13 @@ TEST_P(Waits, EndsOnlyWhenTheFileHoldsNewData)
 {
 	const auto &[t, s] = GetParam();
 	SkipUnlessRunnable(t);
+	if (s.linuxOnly && t.windows)
+		GTEST_SKIP() << "a Linux process holds no Windows handle; the Windows tests have their own writer";
 	TempDir dir;
 	s.before(dir);
-	Program p(t, {t.Native(dir / "out.txt")});
+	std::vector<std::string> args = t.Options(s.options);
+	args.push_back(t.Native(dir / "out.txt"));
+	Program p(t, args);
 	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
 
 	s.quiet(dir);
@@ -276,18 +314,86 @@ TEST(LinuxNames, LetsGoOfItsOutputOnceItWatches)
 	EXPECT_EQ(p.Out(), "");
 }
 
+// Without options, under a bound, and waiting for the writers to be done.
 TEST_P(Names, UsesNoProcessorTimeWhileWaiting)
 {
 	const Target &t = GetParam();
 	SkipUnlessRunnable(t);
+	for (std::vector<std::string> args : {t.Options(""), t.Options("", "600"), t.Options("c")}) {
+		TempDir dir;
+		args.push_back(t.Native(dir / "out.txt"));
+		Program p(t, args);
+		ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+		const long before = p.CpuTicks();
+		std::this_thread::sleep_for(1500ms);
+		// A tick of slack: the last one of start-up may be booked late.
+		EXPECT_LE(p.CpuTicks() - before, 1) << args[0];
+		EXPECT_TRUE(p.StillRunningAfter(0ms));
+	}
+}
+
+// A file that holds data ends the wait at once, asked to; with no time at
+// all, the look at the start is the whole wait.
+TEST_P(Names, PresentDataEndsAtOnce)
+{
+	const Target &t = GetParam();
+	SkipUnlessRunnable(t);
 	TempDir dir;
-	Program p(t, {t.Native(dir / "out.txt")});
+	WriteText(dir / "out.txt", "data");
+	WriteText(dir / "empty.txt", "");
+	const std::pair<std::vector<std::string>, int> runs[] = {
+		{t.windows ? std::vector<std::string>{"/p"} : std::vector<std::string>{"--present"}, 0},
+		{t.Options("pc"), 0},
+		{t.Options("p", "0"), 0},
+	};
+	for (auto [args, code] : runs) {
+		args.push_back(t.Native(dir / "out.txt"));
+		Program p(t, args);
+		EXPECT_EQ(p.WaitForExit(t.StartLimit()), code) << args[0];
+	}
+	std::vector<std::string> args = t.Options("p", "0");
+	args.push_back(t.Native(dir / "empty.txt"));
+	Program p(t, args);
+	EXPECT_EQ(p.WaitForExit(t.StartLimit()), 124);
+	EXPECT_EQ(p.Err(), "");
+}
+
+// The bound counts from the start: changes that do not end the wait (other
+// files written, the file emptied) do not put it off.
+TEST_P(Names, BoundPassesWith124WhateverChanges)
+{
+	const Target &t = GetParam();
+	SkipUnlessRunnable(t);
+	TempDir dir;
+	const auto seconds = t.windows ? 8s : 2s;  // Wine may take seconds to start
+	std::vector<std::string> args = t.Options("", std::to_string(seconds.count()));
+	args.push_back(t.Native(dir / "out.txt"));
+	const auto start = std::chrono::steady_clock::now();
+	Program p(t, args);
 	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
-	const long before = p.CpuTicks();
-	std::this_thread::sleep_for(1500ms);
-	// A tick of slack: the last one of start-up may be booked late.
-	EXPECT_LE(p.CpuTicks() - before, 1);
-	EXPECT_TRUE(p.StillRunningAfter(0ms));
+	std::optional<int> code;
+	for (int i = 0; i < 600 && !(code = p.WaitForExit(50ms)); i++) {
+		WriteText(dir / "other.txt", std::to_string(i));
+		WriteText(dir / "out.txt", "");
+	}
+	EXPECT_EQ(code, 124);
+	EXPECT_GE(std::chrono::steady_clock::now() - start, seconds);
+	EXPECT_EQ(p.Err(), "");
+}
+
+// 2^32 ms and half a second: wrapped into 32 bits it would be 204 ms.
+TEST_P(Names, BoundPast32BitsOfMillisecondsDoesNotWrap)
+{
+	const Target &t = GetParam();
+	SkipUnlessRunnable(t);
+	TempDir dir;
+	std::vector<std::string> args = t.Options("", "4294967.5");
+	args.push_back(t.Native(dir / "out.txt"));
+	Program p(t, args);
+	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+	EXPECT_TRUE(p.StillRunningAfter(1s));
+	WriteText(dir / "out.txt", "data");
+	EXPECT_EQ(p.WaitForExit(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Process, Names, testing::ValuesIn(AllTargets()),

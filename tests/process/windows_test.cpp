@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -208,6 +209,27 @@ TEST_F(Windows, FileHeldWithoutSharingIsSeenOnceLetGo)
 		ASSERT_EQ(producer.WaitForExit(60s), 0) << "round " << round;
 		ASSERT_EQ(p.WaitForExit(), 0) << "round " << round;
 	}
+}
+
+// A producer that shares reading lets the plain wait end at its write;
+// asked to wait for the writer to be done, the program ends once it lets go.
+TEST_F(Windows, CompleteWaitsForAWriterThatSharesReading)
+{
+	static const Target holder = WindowsTool("holdfile");
+	if (!holder.missing.empty())
+		GTEST_SKIP() << holder.missing;
+	TempDir dir;
+	Program p(WineTarget(), {"/C", WineTarget().Native(dir / "out.txt")});
+	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+	Program producer(holder, {holder.Native(dir / "out.txt"), "3000", "read"});
+	struct stat st{};
+	const auto limit = std::chrono::steady_clock::now() + 60s;
+	while ((stat((dir / "out.txt").c_str(), &st) != 0 || st.st_size == 0) && std::chrono::steady_clock::now() < limit)
+		std::this_thread::sleep_for(10ms);
+	ASSERT_GT(st.st_size, 0);
+	EXPECT_TRUE(p.StillRunningAfter(1s));
+	ASSERT_EQ(producer.WaitForExit(60s), 0);
+	EXPECT_EQ(p.WaitForExit(), 0);
 }
 
 // A Windows reader of the program's standard output sees its end once the

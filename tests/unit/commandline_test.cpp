@@ -29,6 +29,10 @@ const std::vector<Case> Cases = {
 	{"quotes_and_blanks", "my \"best\" file.txt", "my best file.txt"},
 	{"unclosed_quote", "x\"", "x"},
 	{"quote_then_blank", "\" lead", " lead"},
+	// An absolute path is never an option, whatever it looks like.
+	{"path_like_an_option", "/P", "/P"},
+	{"path_like_a_bound", "/t:5", "/t:5"},
+	{"path_like_the_usage", "/?", "/?"},
 };
 
 class CommandLine : public testing::TestWithParam<Case> {};
@@ -37,11 +41,11 @@ TEST_P(CommandLine, TakesTheArgumentWhole)
 {
 	const Case &c = GetParam();
 	std::vector<char> text(c.arg.size() + 32, '?');
-	const size_t n = BuildCommandLine(c.arg.c_str(), text.data(), text.size());
+	const size_t n = BuildCommandLine("", c.arg.c_str(), text.data(), text.size());
 	ASSERT_LT(n, text.size());
 	EXPECT_EQ(text[n], '\0');
 	char *cursor = text.data();
-	TakeArgument(&cursor);
+	EXPECT_EQ(TakeArguments(&cursor), TAKEN_FILE);
 	EXPECT_EQ(std::string(cursor), c.argument);
 }
 
@@ -53,7 +57,7 @@ TEST(CommandLineLimit, StaysInsideTheBuffer)
 {
 	const std::string arg(100, 'a');
 	std::vector<char> text(40, '?');
-	const size_t n = BuildCommandLine(arg.c_str(), text.data(), 30);
+	const size_t n = BuildCommandLine("", arg.c_str(), text.data(), 30);
 	EXPECT_EQ(n, 29u);
 	EXPECT_EQ(text[29], '\0');
 	EXPECT_EQ(text[30], '?');

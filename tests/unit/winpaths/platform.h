@@ -8,6 +8,6 @@
 #define PATH_SEPARATORS "\\/:"
 #define NEWLINE "\r\n"
 #define NULL_DEVICE "/dev/null"
-#define USAGE_REQUEST "/?"
+#define HELD_LOOK_MS 100
 
 #endif
