@@ -1,13 +1,14 @@
 @echo off
-rem Start a producer, wait until its output is complete, go on.
-rem changewait ends at the first change that leaves data in out.txt, so the
-rem producer writes out.tmp and renames it onto out.txt when it is done.
-rem changewait compares against the state it finds when it starts, so the
-rem producer must write after it has started: here the producer waits two
-rem seconds first, which assumes changewait has started by then.
+rem Start a producer, go on once its output holds data that no process is
+rem writing any more; give up after a minute. Runs in %TEMP%, with
+rem changewait.exe beside this file or on the PATH.
+setlocal
+set changewait=changewait
+if exist "%~dp0changewait.exe" set changewait="%~dp0changewait.exe"
 cd /d "%TEMP%"
 del out.txt 2>nul
-start /b cmd /c "ping -n 3 127.0.0.1 >nul & >out.tmp echo 42 results& move /y out.tmp out.txt >nul"
-changewait out.txt
+start /b cmd /c "echo 42 results>out.txt"
+%changewait% /P /C /T:60 out.txt
+if errorlevel 1 (echo changewait ended with %errorlevel%: no output & exit /b 1)
 type out.txt
 del out.txt

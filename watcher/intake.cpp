@@ -44,7 +44,8 @@ static BOOL IsLetter(CHAR c)
 
 static BOOL IsOption(LPCSTR token)
 {
-	return token[0] == '/' && (IsLetter(token[1]) || token[1] == '?') && (token[2] == '\0' || token[2] == ':');
+	return token[0] == '/' && (IsLetter(token[1]) || token[1] == '?') &&
+	       (token[2] == '\0' || token[2] == ':');
 }
 
 // Sets what one option asks for; *cursor is left at what is wrong.

@@ -16,9 +16,9 @@
 #include <string.h>
 
 static const struct option LongOptions[] = {
-	{"timeout", required_argument, nullptr, 't'}, {"present", no_argument, nullptr, 'p'},
-	{"complete", no_argument, nullptr, 'c'},      {"help", no_argument, nullptr, 'h'},
-	{"version", no_argument, nullptr, 'V'},       {nullptr, 0, nullptr, 0},
+        {"timeout", required_argument, nullptr, 't'}, {"present", no_argument, nullptr, 'p'},
+        {"complete", no_argument, nullptr, 'c'},      {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},       {nullptr, 0, nullptr, 0},
 };
 
 // Room for /T:"SECONDS" /P /C, or /? alone.
@@ -80,7 +80,8 @@ int ReadOptions(int argc, char **argv, const char **options)
 		if (c == 'V')
 			AnswerVersion();
 		if (c == '?')
-			EndUsageError("Unbekannte Option: ", strncmp(arg, "--", 2) == 0 ? arg : Written(arg, optopt));
+			EndUsageError("Unbekannte Option: ",
+			              strncmp(arg, "--", 2) == 0 ? arg : Written(arg, optopt));
 		if (c == ':' || (c == 't' && *optarg == '\0'))
 			EndUsageError("Zeitangabe fehlt: ", Written(arg, 't'));
 		// A quote would be dropped on the way, and 6"0 read as 60.
