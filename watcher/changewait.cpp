@@ -137,7 +137,9 @@ static ULONGLONG TimeLeft(void)
 // no longer than the bound leaves.
 static DWORD NextWaitMs(BOOL held, ULONGLONG left)
 {
-	const DWORD ms = held ? HELD_LOOK_MS : INFINITE;
+	DWORD ms = INFINITE;
+	if (held)
+		ms = HELD_LOOK_MS;
 	if (BoundMs == NO_BOUND)
 		return ms;
 	const DWORD bounded = left < LONGEST_WAIT_MS ? (DWORD)left : LONGEST_WAIT_MS;
