@@ -43,11 +43,14 @@ uint32_t WriterEvents(void)
 	return Tracking ? IN_MODIFY | IN_CLOSE_WRITE : 0;
 }
 
+// A file created at the name has a writer from its first moment: its
+// writes may show in the stamp before their event is read. One renamed
+// there arrives whole.
 void NoteWriter(uint32_t mask)
 {
-	if (mask & IN_MODIFY)
+	if (mask & (IN_CREATE | IN_MODIFY))
 		Unclosed = true;
-	if (mask & IN_CLOSE_WRITE)
+	if (mask & (IN_CLOSE_WRITE | IN_MOVED_TO))
 		Unclosed = false;
 }
 
@@ -62,13 +65,15 @@ static const char *LastPart(void)
 
 bool PassesOver(const Notification *n, const struct inotify_event *ev)
 {
-	if (!Tracking || !(ev->mask & (IN_MODIFY | IN_CLOSE_WRITE)))
+	if (!Tracking)
 		return false;
 	const char *last = LastPart();
 	if (ev->len > 0 && last != nullptr && strcmp(ev->name, last) == 0) {
 		NoteWriter(ev->mask);
 		return false;
 	}
+	if (!(ev->mask & (IN_MODIFY | IN_CLOSE_WRITE)))
+		return false;
 	// Where the named file has no watch of its own, writes to every file
 	// in the directory wake the caller, as they always did.
 	return (ev->mask & IN_CLOSE_WRITE) || !(n->dirMask & IN_ATTRIB);
