@@ -97,13 +97,15 @@ static bool StampMoved(int fd)
 // and none at all where it is refused: the stamp must have stood still too.
 static bool Written(int fd, const char *path)
 {
+	// A lease whose break could kill the program is not asked for: where
+	// SIGIO cannot be ignored, the events tell as where none is granted.
 	static bool ignored;
 	if (!ignored)
 		ignored = signal(SIGIO, SIG_IGN) != SIG_ERR;
-	const bool leased = fcntl(fd, F_SETLEASE, F_RDLCK) == 0;
+	const bool leased = ignored && fcntl(fd, F_SETLEASE, F_RDLCK) == 0;
 	if (leased)
 		fcntl(fd, F_SETLEASE, F_UNLCK);
-	else if (errno == EAGAIN)
+	else if (ignored && errno == EAGAIN)
 		return true;
 	if (IsRemote(path))
 		return StampMoved(fd);
