@@ -69,16 +69,20 @@ static bool FindParent(Notification *n, char *parent)
 	return true;
 }
 
+// A parent refused a watch (none left, or not this user's to read) leaves
+// the directory's fate to the looks.
 void WatchParent(Notification *n)
 {
 	static char parent[PATH_MAX];
 	struct stat st;
 	n->parentWatch = -1;
+	n->parentUnseen = false;
 	// A root is its own parent; watching it again would replace the
 	// directory's own watch.
 	if (!FindParent(n, parent) || stat(parent, &st) != 0 || (st.st_dev == n->dev && st.st_ino == n->ino))
 		return;
 	n->parentWatch = inotify_add_watch(n->fd, parent, ENTRY_EVENTS | IN_ONLYDIR);
+	n->parentUnseen = n->parentWatch < 0;
 }
 
 // Whether an event of the parent's watch asks for a look at the

@@ -66,9 +66,11 @@ extern "C" HFILE WINAPI _lopen(LPCSTR path, int)
 		LastError = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
 		return HFILE_ERROR;
 	}
-	// The name may have been replaced between the two looks.
-	if (fd != LOOKED_AT && (!LookAt(fd, &st) || !S_ISREG(st.st_mode))) {
-		close(fd);
+	// The name may have been replaced between the two looks, and the
+	// directory swapped for another in which the name holds data.
+	if ((fd != LOOKED_AT && (!LookAt(fd, &st) || !S_ISREG(st.st_mode))) || !WatchedPathsHold()) {
+		if (fd != LOOKED_AT)
+			close(fd);
 		return HFILE_ERROR;
 	}
 	Opened.fd = fd;

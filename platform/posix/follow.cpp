@@ -33,6 +33,7 @@ bool WatchFile(Notification *n)
 	const char *name = NamedFile();
 	if (name == nullptr || *name == '\0')
 		return true;
+	WatchHops(n);
 	struct stat st;
 	const bool present = stat(name, &st) == 0;
 	int wd = -1;

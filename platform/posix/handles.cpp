@@ -17,6 +17,23 @@ extern "C" HANDLE WINAPI GetStdHandle(DWORD which)
 	return fd >= 0 && fd <= 2 ? HandleOf(fd) : INVALID_HANDLE_VALUE;
 }
 
+// What holds a standard descriptor's number for the program: the null
+// device, or in a root without /dev the root as a path, which reads and
+// writes refuse at once. Either way, no instance or file the program opens
+// later can take the number, and be closed as standard output.
+static int OpenPlaceholder(void)
+{
+	const int fd = open("/dev/null", O_RDWR | O_NOCTTY);
+	return fd >= 0 ? fd : open("/", O_PATH);
+}
+
+void TakeStandardDescriptors(void)
+{
+	for (int fd = 0; fd <= 2; fd++)
+		if (fcntl(fd, F_GETFD) < 0 && OpenPlaceholder() != fd)
+			return;
+}
+
 // The standard handles are descriptors 0 to 2: setting one moves the
 // given descriptor there.
 extern "C" BOOL WINAPI SetStdHandle(DWORD which, HANDLE handle)
@@ -41,9 +58,17 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, voi
 	return fd < 0 ? INVALID_HANDLE_VALUE : HandleOf(fd);
 }
 
+// Closing a standard handle lets go of what the caller gave, and keeps its
+// number taken.
 extern "C" BOOL WINAPI CloseHandle(HANDLE handle)
 {
-	return close(DescriptorOf(handle)) == 0;
+	const int fd = DescriptorOf(handle);
+	const int held = fd >= 0 && fd <= 2 ? OpenPlaceholder() : -1;
+	if (held < 0)
+		return close(fd) == 0;
+	const bool moved = dup2(held, fd) == fd;
+	close(held);
+	return moved;
 }
 
 extern "C" BOOL WINAPI WriteFile(HANDLE file, const void *data, DWORD size, DWORD *written, void *)

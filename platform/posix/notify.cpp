@@ -38,6 +38,7 @@ static Notification *FreeSlot()
 static bool SetUp(Notification *n)
 {
 	n->fileWatch = -1;
+	n->hopCount = 0;
 	n->name = NAME_FOLLOWED;
 	n->dirMask = DirectoryEvents(n->filter, !WatchFile(n));
 	n->dirWatch = inotify_add_watch(n->fd, n->path, n->dirMask);
@@ -77,6 +78,7 @@ extern "C" HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR directory, BOOL, DW
 	n->ino = before.st_ino;
 	n->filter = filter;
 	n->remote = IsRemote(directory);
+	n->lookDue = -1;
 	if (!Connect(n) && !(Starved(errno) && Watchable(n)))
 		return INVALID_HANDLE_VALUE;
 	n->phase = WATCHING;
@@ -94,10 +96,14 @@ static bool Signals(Notification *n, const struct inotify_event *ev, bool *look)
 		n->name = NAME_MAY_MOVE;
 		return true;
 	}
+	// A hop's directory may be the parent's, or the directory itself.
+	const bool hop = HopChanged(n, ev);
+	if (hop)
+		n->name = NAME_MAY_MOVE;
 	if (ev->wd == n->parentWatch) {
 		if (ParentAsksLook(n, ev))
 			*look = true;
-		return false;
+		return hop;
 	}
 	if (ev->wd == n->fileWatch) {
 		NoteWriter(ev->mask);
@@ -106,7 +112,7 @@ static bool Signals(Notification *n, const struct inotify_event *ev, bool *look)
 		return true;
 	}
 	if (ev->wd != n->dirWatch)
-		return false;  // a file's watch let go of
+		return hop;  // a hop's directory, or a file's watch let go of
 	if (ev->mask & IN_IGNORED)
 		n->phase = LOST;
 	if (ev->mask & SELF_EVENTS) {
@@ -124,30 +130,50 @@ static int Until(long long end)
 	if (end < 0)
 		return -1;
 	const long long left = end - NowMs();
-	return left > 0 ? static_cast<int>(left) : 0;
+	return left <= 0 ? 0 : left > INT_MAX ? INT_MAX : static_cast<int>(left);
+}
+
+// The earlier of two moments, where -1 is none.
+static long long Sooner(long long a, long long b)
+{
+	return a < 0 ? b : b < 0 || a < b ? a : b;
 }
 
 // Takes in what is queued and returns once something in the directory has
-// changed, the file has, the directory is lost, or a period has passed.
-// Events for other entries of the parent are passed over here and never
-// wake the caller; they do not put off the period's end either.
+// changed, the file has, the directory is lost, the mount table has
+// changed, or a look is due. Events for other entries of the parent are
+// passed over here and never wake the caller.
 extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 {
 	Notification *n = static_cast<Notification *>(object);
-	const int period = Period(n);
-	const bool bounded =
-	        milliseconds != INFINITE && (period < 0 || milliseconds < static_cast<DWORD>(period));
-	const int limit = !bounded ? period : milliseconds > INT_MAX ? INT_MAX : static_cast<int>(milliseconds);
-	const long long end = limit < 0 ? -1 : NowMs() + limit;
+	const long long bound = milliseconds == INFINITE ? -1 : NowMs() + milliseconds;
 	if (n->name == NAME_MOVED && n->phase != LOST) {
 		n->name = NAME_FOLLOWED;
 		return WAIT_OBJECT_0;
 	}
 	while (n->phase != LOST) {
-		if (!Ready(n, Until(end))) {
-			if (bounded)
+		const int period = Period(n);
+		if (period < 0)
+			n->lookDue = -1;
+		else if (n->lookDue < 0)
+			n->lookDue = NowMs() + period;
+		const int ready = Ready(n->fd, Until(Sooner(bound, n->lookDue)));
+		if (ready == NO_SLEEP)
+			return WAIT_FAILED;
+		if (ready == 0) {
+			const long long now = NowMs();
+			if (n->lookDue >= 0 && now >= n->lookDue) {
+				LookAgain(n);
+				return WAIT_OBJECT_0;
+			}
+			if (bound >= 0 && now >= bound)
 				return WAIT_TIMEOUT;
-			LookAgain(n);
+			continue;  // broken off by a signal
+		}
+		if (ready & READY_MOUNTS) {
+			n->name = NAME_MAY_MOVE;
+			if (!StillThere(n))
+				n->phase = LOST;
 			return WAIT_OBJECT_0;
 		}
 		const ssize_t got = read(n->fd, Events, sizeof Events);
@@ -167,6 +193,21 @@ extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 			return WAIT_OBJECT_0;
 	}
 	return WAIT_FAILED;
+}
+
+// A look through a path that no longer leads to the directory watched
+// would read another directory's file: it counts for nothing, and the
+// handle is lost.
+bool WatchedPathsHold(void)
+{
+	bool hold = true;
+	for (Notification &n : Slots) {
+		if (n.phase == WATCHING && !StillThere(&n))
+			n.phase = LOST;
+		if (n.phase == LOST)
+			hold = false;
+	}
+	return hold;
 }
 
 extern "C" BOOL WINAPI FindNextChangeNotification(HANDLE notification)
@@ -201,6 +242,8 @@ void HandOffNotifications(void)
 			inotify_rm_watch(n.fd, n.parentWatch);
 		if (n.fileWatch >= 0)
 			inotify_rm_watch(n.fd, n.fileWatch);
+		for (int i = 0; i < n.hopCount; i++)
+			inotify_rm_watch(n.fd, n.hops[i].wd);
 		fds[count++] = n.fd;
 	}
 	if (count > 0)

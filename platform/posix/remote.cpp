@@ -4,6 +4,7 @@
 // virtiofs and the shares of virtual machines stand.
 #include "notify.h"
 
+#include <errno.h>
 #include <sys/vfs.h>
 
 // statfs's f_type of each, one line a file system. The numbers are those
@@ -32,13 +33,15 @@ static const unsigned long REMOTE[] = {
 	0x53464846,  // WSL1's drvfs *
 };
 
-// Whether the file system the path leads to is one of them; one that
-// cannot be asked is taken for a local one.
+// Whether the file system the path leads to is one of them. One that
+// cannot be asked because the path is gone is taken for a local one; where
+// the kernel refuses to be asked (a seccomp filter), any file system may be
+// one, and the looks keep the wait.
 bool IsRemote(const char *path)
 {
 	struct statfs fs;
 	if (statfs(path, &fs) != 0)
-		return false;
+		return errno == ENOSYS || errno == EPERM;
 	for (unsigned long magic : REMOTE)
 		if (static_cast<unsigned long>(fs.f_type) == magic)
 			return true;
