@@ -296,6 +296,16 @@ TEST(Ending, AStaticProgramDoesTheWholeJobInAnEmptyRoot)
 	ASSERT_TRUE(waits.WaitUntilWatching(root / "d"));
 	WriteText(root / "d/out.txt", "data");
 	EXPECT_EQ(waits.WaitForExit(), 0);
+	// Standard output closed, and no /dev/null to take its place.
+	const Target closedOut{
+		"empty_root_output_closed",
+		{"/bin/sh", "-c", "exec /usr/sbin/chroot \"$0\" /changewait \"$@\" >&-", root.Path()},
+		false,
+		""};
+	Program closed(closedOut, {"/d/out2.txt"});
+	ASSERT_TRUE(closed.WaitUntilWatching(root / "d"));
+	WriteText(root / "d/out2.txt", "data");
+	EXPECT_EQ(closed.WaitForExit(), 0);
 	Program unwatchable(inRoot, {"/nodir/out.txt"});
 	EXPECT_EQ(unwatchable.WaitForExit(), 1);
 	EXPECT_EQ(unwatchable.Err(), "Verzeichnis kann nicht beobachtet werden: /nodir\n");

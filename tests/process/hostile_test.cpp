@@ -129,20 +129,67 @@ TEST(Hostile, BytesThatAreNotTextNameAFileLikeAnyOther)
 	EXPECT_EQ(p.WaitForExit(), 0);
 }
 
-// Under a filter that refuses poll, as one written for older programs may:
-// the wait still sleeps, and still ends on the write.
-TEST(Refused, PollLeavesTheWaitAsleep)
+// Under a filter that refuses what a container's profile may refuse: the
+// wait still sleeps, looks behind a FUSE mount within its period, and ends
+// on the write; with no way left to sleep, it ends at once with 1. sub is
+// the program's working directory; behind FUSE, it shows other.
+struct Refusal {
+	const char *name;
+	std::vector<std::string> refused;  // seccomp_run's options
+	bool fuse;
+	bool sleeps = true;
+	friend void PrintTo(const Refusal &r, std::ostream *os) { *os << r.name; }
+};
+
+const Refusal Refusals[] = {
+	{"poll", {"--refuse-poll"}, false},
+	{"poll_behind_fuse", {"--refuse-poll"}, true},
+	{"poll_and_select_behind_fuse", {"--refuse-poll", "--refuse-select"}, true},
+	{"poll_select_and_epoll_behind_fuse", {"--refuse-poll", "--refuse-select", "--refuse-epoll"}, true},
+	{"statfs_behind_fuse", {"--refuse-statfs"}, true},
+	{"faccessat2_when_starved", {"--starve", "--refuse-faccessat2"}, false},
+	{"every_sleep_when_starved",
+	 {"--starve", "--refuse-poll", "--refuse-select", "--refuse-epoll", "--refuse-timer"},
+	 false,
+	 false},
+};
+
+class Refused : public testing::TestWithParam<Refusal> {};
+
+TEST_P(Refused, TheWaitSleepsAndEndsOnTheWrite)
 {
-	if (system(SECCOMP_RUN " --refuse-poll /bin/true 2>/dev/null") != 0)
+	const Refusal &r = GetParam();
+	if (system(SECCOMP_RUN " /bin/true 2>/dev/null") != 0)
 		GTEST_SKIP() << "no seccomp filter can be installed here";
-	const Target t{"poll_refused", {SECCOMP_RUN, "--refuse-poll", CHANGEWAIT_BINARY}, false, ""};
+	if (!Emulated().empty())
+		GTEST_SKIP() << "the filter would judge the calls of " << Emulated() << ", not the program's";
 	TempDir dir;
-	Program p(t, {dir / "out.txt"});
-	ASSERT_TRUE(p.WaitUntilWatching(dir.Path()));
+	ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
+	ASSERT_EQ(mkdir((dir / "other").c_str(), 0755), 0);
+	const Detach detach{dir / "sub"};
+	if (r.fuse) {
+		const std::string why = MountBindfs(dir / "other", dir / "sub");
+		if (!why.empty())
+			GTEST_SKIP() << why;
+	}
+	Target t{r.name, {SECCOMP_RUN}, false, ""};
+	t.command.insert(t.command.end(), r.refused.begin(), r.refused.end());
+	t.command.push_back(CHANGEWAIT_BINARY);
+	Program p(t, {"out.txt"}, dir / "sub", {}, Output::Pipes);
+	if (!r.sleeps) {
+		EXPECT_EQ(p.WaitForExit(), 1);
+		EXPECT_TRUE(p.OutputsClosed());
+		EXPECT_EQ(p.Err(), "Verzeichnis kann nicht beobachtet werden: .\n");
+		return;
+	}
+	ASSERT_TRUE(p.WaitUntilReady());
 	ExpectQuietWait(p);
-	WriteText(dir / "out.txt", "data");
+	WriteText(dir / (r.fuse ? "other/out.txt" : "sub/out.txt"), "data");
 	EXPECT_EQ(p.WaitForExit(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Process, Refused, testing::ValuesIn(Refusals),
+			 [](const auto &i) { return std::string(i.param.name); });
 
 // Permissions do not hold for root, so these run as nobody when the tests
 // run as root.

@@ -1,10 +1,13 @@
 // launcher.cpp - running changewait as a child process with deadlines.
 #include "launcher.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -180,6 +183,27 @@ bool Program::OutputsClosed()
 {
 	const bool out = Drained(0);
 	return Drained(1) && out;
+}
+
+bool Program::WaitUntilReady()
+{
+	const auto limit = std::chrono::steady_clock::now() + target_.StartLimit();
+	while (!StandardOutputClosed() && std::chrono::steady_clock::now() < limit)
+		std::this_thread::sleep_for(2ms);
+	return StandardOutputClosed() && !WaitForExit(0ms);
+}
+
+Detach::~Detach() { umount2(path.c_str(), MNT_DETACH); }
+
+std::string MountBindfs(const std::string &from, const std::string &to)
+{
+	if (access("/dev/fuse", R_OK | W_OK) != 0)
+		return std::string("FUSE cannot be mounted here: /dev/fuse ") + strerror(errno);
+	if (access("/usr/bin/bindfs", X_OK) != 0)
+		return "bindfs is not installed";
+	if (system(("/usr/bin/bindfs " + from + " " + to).c_str()) != 0)
+		return "bindfs could not mount " + to;
+	return "";
 }
 
 // Looks through a process's inotify descriptors for a watch on this inode.

@@ -76,6 +76,9 @@ public:
 	bool OutputsClosed();
 	// Pipes only: the same for standard output alone.
 	bool StandardOutputClosed() { return Drained(0); }
+	// Pipes only: true once the program lets go of standard output, which
+	// it does once it watches; false if it ends or takes too long first.
+	bool WaitUntilReady();
 
 	std::string Out() const;
 	std::string Err() const;
@@ -103,5 +106,15 @@ private:
 };
 
 void WriteText(const std::string &path, const std::string &data);
+
+// Detaches what is mounted on path when it goes, so that a failed case
+// leaves no mount behind.
+struct Detach {
+	std::string path;
+	~Detach();
+};
+
+// Mounts from on to through FUSE (bindfs): empty, or why it cannot here.
+std::string MountBindfs(const std::string &from, const std::string &to);
 
 #endif
