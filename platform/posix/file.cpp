@@ -51,30 +51,45 @@ bool LookAt(int fd, struct stat *st)
 	return true;
 }
 
-extern "C" HFILE WINAPI _lopen(LPCSTR path, int)
+// Opens the regular file at path, or says why not in LastError.
+static int OpenRegular(LPCSTR path, struct stat *st)
 {
-	struct stat st;
 	// Linux has no sharing violation: a file that cannot be opened is
 	// absent or not this user's to read.
 	LastError = ERROR_FILE_NOT_FOUND;
-	if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+	if (stat(path, st) != 0 || !S_ISREG(st->st_mode))
 		return HFILE_ERROR;
 	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0 && (errno == EMFILE || errno == ENFILE) && faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0)
-		fd = LOOKED_AT;
+		return LOOKED_AT;
 	if (fd < 0) {
 		LastError = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
 		return HFILE_ERROR;
 	}
-	// The name may have been replaced between the two looks, and the
-	// directory swapped for another in which the name holds data.
-	if ((fd != LOOKED_AT && (!LookAt(fd, &st) || !S_ISREG(st.st_mode))) || !WatchedPathsHold()) {
-		if (fd != LOOKED_AT)
+	// The name may have been replaced between the two looks.
+	if (!LookAt(fd, st) || !S_ISREG(st->st_mode)) {
+		close(fd);
+		return HFILE_ERROR;
+	}
+	return fd;
+}
+
+extern "C" HFILE WINAPI _lopen(LPCSTR path, int)
+{
+	struct stat st;
+	const int fd = OpenRegular(path, &st);
+	// Once a path no longer leads to the directory watched, what it names
+	// is another directory's file, or none: the look counts for nothing,
+	// and the handle is lost.
+	if (!WatchedPathsHold()) {
+		if (fd != HFILE_ERROR && fd != LOOKED_AT)
 			close(fd);
 		return HFILE_ERROR;
 	}
-	Opened.fd = fd;
-	Opened.st = st;
+	if (fd != HFILE_ERROR) {
+		Opened.fd = fd;
+		Opened.st = st;
+	}
 	return fd;
 }
 

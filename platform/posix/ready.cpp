@@ -63,7 +63,8 @@ static int BySelect(int fd, int table, int ms)
 	const int got = select((fd > table ? fd : table) + 1, &in, nullptr, &changed, ms < 0 ? nullptr : &tv);
 	if (got <= 0)
 		return got;
-	return (fd >= 0 && FD_ISSET(fd, &in) ? READY_EVENTS : 0) | (table >= 0 && FD_ISSET(table, &changed) ? READY_MOUNTS : 0);
+	return (fd >= 0 && FD_ISSET(fd, &in) ? READY_EVENTS : 0) |
+	       (table >= 0 && FD_ISSET(table, &changed) ? READY_MOUNTS : 0);
 }
 
 static int ByEpoll(int fd, int table, int ms)

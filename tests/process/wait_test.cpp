@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <grp.h>
 #include <signal.h>
@@ -486,6 +487,13 @@ const Fate FateCases[] = {
 	 BindOther},
 	{"bind_mount_on_it_detached", "", "sub/out.txt", "sub", [](const TempDir &d) { Unmount(d / "sub", MNT_DETACH); },
 	 "sub", BindOther},
+	// Seen at the directory's next entry: no watch above its parent.
+	{"renamed_away_above_its_parent_then_written", "", "up/dir/sub/out.txt", "up/dir/sub",
+	 [](const TempDir &d) {
+		 Rename(d / "up", d / "old");
+		 WriteText(d / "old/dir/sub/out.txt", "data");
+	 },
+	 "up/dir/sub", [](const TempDir &d) { std::filesystem::create_directories(d / "up/dir/sub"); }},
 	// One watch a user: the directory has it, its parent none.
 	{"deleted_while_the_working_directory_unwatched_above", "sub", "out.txt", "sub",
 	 [](const TempDir &d) { Rmdir(d / "sub"); }, ".",
