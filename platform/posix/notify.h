@@ -47,15 +47,15 @@ struct Notification {
 	int dirWatch;
 	uint32_t dirMask;   // what the directory's watch was last armed to report
 	int parentWatch;    // -1 where the parent cannot be watched
-	bool parentUnseen;  // the directory has a parent, and it has no watch
 	int fileWatch;      // -1 where the named file has no watch of its own
+	int hopCount;       // the links on the way from the name to the file
+	bool parentUnseen;  // the directory has a parent, and it has no watch
 	bool remote;        // the directory's file system, or the file's, changes unseen
 	long long lookDue;  // when the next look is due; -1: not set
-	int hopCount;
-	Hop hops[MAX_HOPS];
 	const char *entry;  // the directory's name in its parent; null: any directory
 	dev_t dev;
 	ino_t ino;
+	Hop hops[MAX_HOPS];
 	char path[PATH_MAX];
 };
 

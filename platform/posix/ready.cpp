@@ -59,7 +59,7 @@ static int BySelect(int fd, int table, int ms)
 		FD_SET(fd, &in);
 	if (table >= 0)
 		FD_SET(table, &changed);
-	struct timeval tv = {ms / 1000, ms % 1000 * 1000};
+	struct timeval tv = {ms / 1000, static_cast<suseconds_t>(ms % 1000) * 1000};
 	const int got = select((fd > table ? fd : table) + 1, &in, nullptr, &changed, ms < 0 ? nullptr : &tv);
 	if (got <= 0)
 		return got;
