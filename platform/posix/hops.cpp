@@ -16,36 +16,48 @@
 
 static const uint32_t HOP_EVENTS = ENTRY_EVENTS | IN_ONLYDIR | IN_MASK_ADD;
 
-// Moves path on to where the link at path points: its target, relative to
-// the link's own directory unless absolute. False for no link, or no room.
-static bool NextHop(char *path)
+// Puts into to, a buffer of PATH_MAX, where the link at from points: its
+// target, relative to the link's own directory unless absolute. to may be
+// from itself, whose target is then read into its free end. Where from is
+// no link, to is never touched. False for no link, or no room.
+static bool NextHop(const char *from, char *to)
 {
-	static char target[PATH_MAX];
-	const ssize_t len = readlink(path, target, sizeof target - 1);
-	if (len < 0)
+	const size_t used = from == to ? strlen(from) + 1 : 0;
+	if (used + 1 >= PATH_MAX)
+		return false;
+	char *target = to + used;
+	const ssize_t len = readlink(from, target, PATH_MAX - used - 1);
+	if (len < 0 || static_cast<size_t>(len) >= PATH_MAX - used - 1)
 		return false;
 	target[len] = '\0';
-	const char *slash = strrchr(path, '/');
-	const size_t keep = target[0] == '/' || slash == nullptr ? 0 : static_cast<size_t>(slash - path) + 1;
+	const char *slash = strrchr(from, '/');
+	const size_t keep = target[0] == '/' || slash == nullptr ? 0 : static_cast<size_t>(slash - from) + 1;
 	if (keep + static_cast<size_t>(len) >= PATH_MAX)
 		return false;
-	memcpy(path + keep, target, static_cast<size_t>(len) + 1);
+	memmove(to + keep, target, static_cast<size_t>(len) + 1);
+	if (from != to)
+		memcpy(to, from, keep);
 	return true;
 }
 
-// Watches the directory of the hop at path for its entries, as hop.
-static bool WatchHop(Notification *n, const char *path, Hop *hop)
+// Watches the directory of the hop at path for its entries, as hop. The
+// directory is the path up to its last slash, cut there for the call.
+static bool WatchHop(Notification *n, char *path, Hop *hop)
 {
-	static char dir[PATH_MAX];
-	const char *slash = strrchr(path, '/');
+	char *slash = strrchr(path, '/');
 	const char *name = slash == nullptr ? path : slash + 1;
 	if (strlen(name) > NAME_MAX)
 		return false;
 	strcpy(hop->name, name);
-	const size_t keep = slash == nullptr ? 0 : slash == path ? 1 : static_cast<size_t>(slash - path);
-	memcpy(dir, keep == 0 ? "." : path, keep == 0 ? 1 : keep);
-	dir[keep == 0 ? 1 : keep] = '\0';
-	hop->wd = inotify_add_watch(n->fd, dir, HOP_EVENTS);
+	if (slash == nullptr) {
+		hop->wd = inotify_add_watch(n->fd, ".", HOP_EVENTS);
+		return hop->wd >= 0;
+	}
+	char *end = slash == path ? slash + 1 : slash;  // the root keeps its slash
+	const char cut = *end;
+	*end = '\0';
+	hop->wd = inotify_add_watch(n->fd, path, HOP_EVENTS);
+	*end = cut;
 	return hop->wd >= 0;
 }
 
@@ -64,19 +76,20 @@ static bool Kept(const Notification *n, int wd)
 void WatchHops(Notification *n)
 {
 	static char at[PATH_MAX];
-	static Hop old[MAX_HOPS];
+	static int old[MAX_HOPS];
 	const int oldCount = n->hopCount;
-	memcpy(old, n->hops, sizeof old[0] * static_cast<size_t>(oldCount));
+	for (int i = 0; i < oldCount; i++)
+		old[i] = n->hops[i].wd;
 	n->hopCount = 0;
-	const char *name = NamedFile();
-	if (name != nullptr && strlen(name) < sizeof at) {
-		strcpy(at, name);
-		while (n->hopCount < MAX_HOPS && NextHop(at) && WatchHop(n, at, &n->hops[n->hopCount]))
-			n->hopCount++;
+	const char *from = NamedFile();
+	while (from != nullptr && n->hopCount < MAX_HOPS && NextHop(from, at) &&
+	       WatchHop(n, at, &n->hops[n->hopCount])) {
+		n->hopCount++;
+		from = at;
 	}
 	for (int i = 0; i < oldCount; i++)
-		if (!Kept(n, old[i].wd))
-			inotify_rm_watch(n->fd, old[i].wd);
+		if (!Kept(n, old[i]))
+			inotify_rm_watch(n->fd, old[i]);
 }
 
 bool HopChanged(const Notification *n, const struct inotify_event *ev)

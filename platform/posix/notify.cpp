@@ -18,7 +18,10 @@
 #include <unistd.h>
 
 // The program holds one handle; a few more serve callers that open several.
+// Only the slots handed out so far are gone through: each is a few pages,
+// which a program with one handle never touches.
 static Notification Slots[8];
+static int SlotsUsed;
 
 // Not on the stack: the program runs under small stack limits too.
 alignas(struct inotify_event) static char Events[16384];
@@ -27,10 +30,10 @@ static const uint32_t SELF_EVENTS = IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT |
 
 static Notification *FreeSlot()
 {
-	for (Notification &n : Slots)
-		if (n.phase == FREE)
-			return &n;
-	return nullptr;
+	for (int i = 0; i < SlotsUsed; i++)
+		if (Slots[i].phase == FREE)
+			return &Slots[i];
+	return SlotsUsed < static_cast<int>(sizeof Slots / sizeof Slots[0]) ? &Slots[SlotsUsed++] : nullptr;
 }
 
 // The file's watch first, so that the directory's is added once, with the
@@ -201,7 +204,8 @@ extern "C" DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 bool WatchedPathsHold(void)
 {
 	bool hold = true;
-	for (Notification &n : Slots) {
+	for (int i = 0; i < SlotsUsed; i++) {
+		Notification &n = Slots[i];
 		if (n.phase == WATCHING && !StillThere(&n))
 			n.phase = LOST;
 		if (n.phase == LOST)
@@ -234,7 +238,8 @@ void HandOffNotifications(void)
 	int count = 0;
 	if (!HandOffReady())
 		return;
-	for (Notification &n : Slots) {
+	for (int i = 0; i < SlotsUsed; i++) {
+		const Notification &n = Slots[i];
 		if (n.phase == FREE || n.fd < 0)
 			continue;
 		inotify_rm_watch(n.fd, n.dirWatch);

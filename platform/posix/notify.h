@@ -55,8 +55,8 @@ struct Notification {
 	const char *entry;  // the directory's name in its parent; null: any directory
 	dev_t dev;
 	ino_t ino;
-	Hop hops[MAX_HOPS];
 	char path[PATH_MAX];
+	Hop hops[MAX_HOPS];  // last: a name that is no link never touches them
 };
 
 static const uint32_t ENTRY_EVENTS = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;

@@ -581,6 +581,13 @@ void LinkedToReal(const TempDir &d)
 	EXPECT_EQ(symlink("../other/real.txt", (d / "sub/out.txt").c_str()), 0);
 }
 
+void BoundOver(const TempDir &d)
+{
+	WriteText(d / "other/app.conf", "old");
+	WriteText(d / "sub/out.txt", "");
+	Mount(d / "other/app.conf", d / "sub/out.txt", nullptr, MS_BIND);
+}
+
 const Elsewhere ElsewhereCases[] = {
 	{"symbolic_link_target_written", LinkedToReal,
 	 [](const TempDir &d) { WriteText(d / "other/real.txt", "new data"); }},
@@ -596,20 +603,12 @@ const Elsewhere ElsewhereCases[] = {
 	 },
 	 [](const TempDir &d) { WriteText(d / "other/h.txt", "new data"); }},
 	{"bind_mounted_source_written",
-	 [](const TempDir &d) {
-		 WriteText(d / "other/app.conf", "old");
-		 WriteText(d / "sub/out.txt", "");
-		 Mount(d / "other/app.conf", d / "sub/out.txt", nullptr, MS_BIND);
-	 },
+	 BoundOver,
 	 [](const TempDir &d) { WriteText(d / "other/app.conf", "new data"); }},
 	// A mount or unmount at the name moves the file's watch: the write
 	// goes to another file than the one watched at the start.
 	{"bind_mount_over_it_removed_then_written",
-	 [](const TempDir &d) {
-		 WriteText(d / "other/app.conf", "old");
-		 WriteText(d / "sub/out.txt", "");
-		 Mount(d / "other/app.conf", d / "sub/out.txt", nullptr, MS_BIND);
-	 },
+	 BoundOver,
 	 [](const TempDir &d) {
 		 ASSERT_EQ(umount2((d / "sub/out.txt").c_str(), 0), 0);
 		 WriteText(d / "sub/out.txt", "new data");
