@@ -247,8 +247,8 @@ void HandOffNotifications(void)
 			inotify_rm_watch(n.fd, n.parentWatch);
 		if (n.fileWatch >= 0)
 			inotify_rm_watch(n.fd, n.fileWatch);
-		for (int i = 0; i < n.hopCount; i++)
-			inotify_rm_watch(n.fd, n.hops[i].wd);
+		for (int h = 0; h < n.hopCount; h++)
+			inotify_rm_watch(n.fd, n.hops[h].wd);
 		fds[count++] = n.fd;
 	}
 	if (count > 0)

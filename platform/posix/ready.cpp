@@ -4,7 +4,7 @@
 // poll(2) does it. A seccomp filter written for other programs may refuse
 // poll, or select, or epoll: each refusal moves the wait, for good, to the
 // next of these, and past them to a blocking read that an interval timer's
-// signal breaks off. Each way keeps the wait's period, so the looks go on
+// signal ends. Each way keeps the wait's period, so the looks go on
 // where events do not tell of every change. A way that claims the time has
 // passed before it has counts as refused: that is what a filter answering
 // 0 would do, and trusting it would spin. Where no way is left, Ready says
@@ -99,38 +99,65 @@ static int ByEpoll(int fd, int table, int ms)
 	return ready;
 }
 
-static void Woken(int) {}
+// The instance the blocking read waits on. The timer's signal makes it
+// non-blocking, so that a signal that comes just before the read starts
+// ends it at once rather than leaving it asleep for good; with SA_RESTART,
+// every other call the signal meets simply goes on.
+static volatile sig_atomic_t Sleeper = -1;
 
-// Arms a one-shot timer whose signal breaks off the blocking read (or, for
-// a starved handle, pause) after ms milliseconds; -1 disarms it.
+static void Woken(int)
+{
+	const int saved = errno;
+	if (Sleeper >= 0)
+		(void)fcntl(Sleeper, F_SETFL, O_NONBLOCK);
+	errno = saved;
+}
+
+// Arms a one-shot timer whose signal ends the blocking read, or a starved
+// handle's sigsuspend, after ms milliseconds.
 static bool ArmTimer(int ms)
 {
 	static bool handled;
 	if (!handled) {
 		struct sigaction sa = {};
-		sa.sa_handler = Woken;  // no SA_RESTART: the read must be broken off
+		sa.sa_handler = Woken;
+		sa.sa_flags = SA_RESTART;
 		handled = sigaction(SIGALRM, &sa, nullptr) == 0;
 		if (!handled)
 			return false;
 	}
-	const struct itimerval it = {{0, 0}, {ms < 0 ? 0 : ms / 1000, ms < 0 ? 0 : ms % 1000 * 1000}};
+	const struct itimerval it = {{0, 0}, {ms / 1000, static_cast<suseconds_t>(ms % 1000) * 1000}};
 	return setitimer(ITIMER_REAL, &it, nullptr) == 0;
 }
 
-// The read that follows blocks; a starved handle has no read, so it sleeps
-// here until the signal.
+// The read that follows blocks until events or the signal (the read then
+// finds the instance non-blocking and returns EAGAIN). A starved handle has
+// no read: it sleeps here, with the signal held back until sigsuspend lets
+// it in, so that it cannot come too early.
 static int ByTimer(int fd, int, int ms)
 {
 	if (ms == 0)
 		return 0;
-	if (ms > 0 && !ArmTimer(ms))
+	if (fd >= 0) {
+		Sleeper = fd;
+		if (fcntl(fd, F_SETFL, 0) != 0 || (ms > 0 && !ArmTimer(ms)))
+			return -1;
+		return READY_EVENTS;
+	}
+	sigset_t alarm, before;
+	sigemptyset(&alarm);
+	sigaddset(&alarm, SIGALRM);
+	if (ms < 0) {
+		errno = ENOSYS;  // nothing would ever end the sleep
 		return -1;
-	if (fd >= 0)
-		return fcntl(fd, F_SETFL, 0) == 0 ? READY_EVENTS : -1;
-	errno = ENOSYS;
-	if (ms > 0)
-		pause();  // EINTR at the signal; any other error is a refusal
-	return -1;
+	}
+	if (sigprocmask(SIG_BLOCK, &alarm, &before) != 0)
+		return -1;
+	const int got = ArmTimer(ms) ? sigsuspend(&before) : -1;  // EINTR at the signal
+	const int saved = errno;
+	(void)sigprocmask(SIG_SETMASK, &before, nullptr);
+	errno = saved;
+	return got;
 }
 
 int Ready(int fd, int ms)
